@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+namespace quorvel {
+
+// An installed platform notification (a run-loop source, a notification-centre observer, a
+// signal connection). Destroying it removes the notification; nothing is delivered afterwards.
+class PowerChangeSubscription {
+public:
+    virtual ~PowerChangeSubscription() = default;
+};
+
+// Installs one kind of change notification. `notify` may be called from any thread, any number
+// of times, for as long as the returned subscription lives. Returning nullptr means the platform
+// could not install it; the monitor then carries on without that half.
+using PowerChangeSource = std::function<std::unique_ptr<PowerChangeSubscription>(std::function<void()> notify)>;
+
+namespace detail {
+class SignalSubscription final : public PowerChangeSubscription {
+public:
+    explicit SignalSubscription(QMetaObject::Connection connection)
+        : m_connection(std::move(connection))
+    {
+    }
+    ~SignalSubscription() override { QObject::disconnect(m_connection); }
+
+private:
+    QMetaObject::Connection m_connection;
+};
+} // namespace detail
+
+// Adapts a parameterless QObject signal (a file watcher's changed(), say) to a change source:
+//   PowerChangeSource changes = changeSourceFromSignal(watcher, &SimPowerWatcher::changed);
+// The connection lasts as long as the subscription; if the sender is already gone, nothing is
+// installed.
+template <class Sender, class Signal> PowerChangeSource changeSourceFromSignal(Sender *sender, Signal signal)
+{
+    QPointer<Sender> guard(sender);
+    return [guard, signal](std::function<void()> notify) -> std::unique_ptr<PowerChangeSubscription> {
+        if (!guard)
+            return nullptr;
+        return std::make_unique<detail::SignalSubscription>(
+            QObject::connect(guard.data(), signal, guard.data(), [notify = std::move(notify)] { notify(); }));
+    };
+}
+
+} // namespace quorvel
