@@ -1,0 +1,166 @@
+#include "closedlid/SystemCommands.h"
+
+#include <QProcess>
+#include <QStringDecoder>
+
+namespace quorvel {
+
+namespace {
+
+const QString sudoPath = QStringLiteral("/usr/bin/sudo");
+const QString pmsetPath = QStringLiteral("/usr/bin/pmset");
+
+ClamshellCapabilityProbe::Command sudoPmset(const QString &value)
+{
+    return {sudoPath, {QStringLiteral("-n"), pmsetPath, QStringLiteral("-a"), QStringLiteral("disablesleep"), value}};
+}
+
+// Strict decoding: a single bad byte, or a sequence cut off at the end, gives empty text
+// rather than text with replacement characters that a parser might half-match.
+QString decodeUtf8(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    return decoder.hasError() ? QString() : text;
+}
+
+// The first white-space separated piece of `text`, or empty text when there is none.
+QString firstWord(QStringView text)
+{
+    qsizetype begin = 0;
+    while (begin < text.size() && text.at(begin).isSpace())
+        ++begin;
+    qsizetype end = begin;
+    while (end < text.size() && !text.at(end).isSpace())
+        ++end;
+    return text.mid(begin, end - begin).toString();
+}
+
+struct Finished {
+    bool started = false;
+    QByteArray out;
+    QByteArray err;
+    int exitCode = -1;
+};
+
+Finished runProcess(const QString &launchPath, const QStringList &arguments, const CommandEnvironment &environment)
+{
+    QProcess process;
+    process.setProgram(environment.resolve(launchPath));
+    process.setArguments(arguments);
+    process.setInputChannelMode(QProcess::ForwardedInputChannel);
+    if (environment.environment)
+        process.setProcessEnvironment(*environment.environment);
+    process.start(QIODevice::ReadOnly);
+    if (!process.waitForStarted(-1))
+        return {};
+    // waitForFinished keeps reading both pipes into QProcess's buffers until the child
+    // exits, so nothing waits on a full pipe.
+    process.waitForFinished(-1);
+    Finished result;
+    result.started = true;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    // For a child ended by a signal QProcess reports the signal number here.
+    result.exitCode = process.exitCode();
+    return result;
+}
+
+} // namespace
+
+namespace ClamshellCapabilityProbe {
+
+Command applyOverrideCommand()
+{
+    return sudoPmset(QStringLiteral("1"));
+}
+
+Command restoreDefaultCommand()
+{
+    return sudoPmset(QStringLiteral("0"));
+}
+
+Command readSettingsCommand()
+{
+    return {pmsetPath, {QStringLiteral("-g")}};
+}
+
+QString pmsetLine(const Command &sudoCommand)
+{
+    // Everything after "-n": the program and its arguments, as sudo will run them.
+    return sudoCommand.arguments.mid(1).join(QLatin1Char(' '));
+}
+
+std::optional<int> parseSleepDisabled(const QString &output)
+{
+    static const QString key = QStringLiteral("sleepdisabled");
+    const QStringList lines = output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString &line : lines) {
+        // Only blanks and tabs are trimmed; other white space (a carriage return) is
+        // dropped by the split into words below.
+        qsizetype begin = 0;
+        qsizetype end = line.size();
+        auto isBlank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+        while (begin < end && isBlank(line.at(begin)))
+            ++begin;
+        while (end > begin && isBlank(line.at(end - 1)))
+            --end;
+        const QString trimmed = line.mid(begin, end - begin);
+        if (!trimmed.startsWith(key, Qt::CaseInsensitive))
+            continue;
+        const QString first = firstWord(QStringView(trimmed).mid(key.size()));
+        if (first.isEmpty())
+            continue;
+        if (first == QLatin1String("1"))
+            return 1;
+        if (first == QLatin1String("0"))
+            return 0;
+    }
+    return std::nullopt;
+}
+
+} // namespace ClamshellCapabilityProbe
+
+CommandResult runCommand(const ClamshellCapabilityProbe::Command &command, const CommandEnvironment &environment)
+{
+    const Finished finished = runProcess(command.launchPath, command.arguments, environment);
+    if (!finished.started)
+        return {QString(), -1};
+    return {decodeUtf8(finished.out), finished.exitCode};
+}
+
+CommandRunner makeCommandRunner(CommandEnvironment environment)
+{
+    return [environment = std::move(environment)](const ClamshellCapabilityProbe::Command &command) {
+        return runCommand(command, environment);
+    };
+}
+
+QString pmsetReader(const CommandRunner &runner)
+{
+    return runner(ClamshellCapabilityProbe::readSettingsCommand()).stdout;
+}
+
+PmsetReader makePmsetReader(CommandRunner runner)
+{
+    return [runner = std::move(runner)] { return pmsetReader(runner); };
+}
+
+namespace SudoersAuthorization {
+
+ShellResult runShell(const QString &line, const CommandEnvironment &environment)
+{
+    const Finished finished = runProcess(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), line}, environment);
+    if (!finished.started)
+        return {QString(), -1, QString()};
+    return {decodeUtf8(finished.out), finished.exitCode, decodeUtf8(finished.err)};
+}
+
+ShellRunner makeShellRunner(CommandEnvironment environment)
+{
+    return [environment = std::move(environment)](const QString &line) { return runShell(line, environment); };
+}
+
+} // namespace SudoersAuthorization
+
+} // namespace quorvel
