@@ -1,0 +1,246 @@
+#include "closedlid/ClosedLidModule.h"
+
+#include "idle/TimedSleepPreventer.h"
+#include "power/BatterySafetyCoordinator.h"
+#include "power/PowerMonitor.h"
+#include "records/DiagnosticLog.h"
+
+namespace quorvel {
+
+namespace {
+
+bool isStartable(const ClamshellState &clamshell)
+{
+    return is<Clamshell::Off>(clamshell) || is<Clamshell::Failed>(clamshell) || is<Clamshell::SafetyStopped>(clamshell);
+}
+
+bool isTimedSessionActive(const TimedSessionState &session)
+{
+    return is<TimedSession::Running>(session) || is<TimedSession::RunningPermanent>(session);
+}
+
+} // namespace
+
+LiveClosedLidModule::LiveClosedLidModule(Parts parts, QObject *parent)
+    : QObject(parent)
+    , m_parts(std::move(parts))
+{
+}
+
+LiveClosedLidModule::~LiveClosedLidModule()
+{
+    cancelAndClear(m_takeOverJob);
+}
+
+void LiveClosedLidModule::append(VemoEventKind kind)
+{
+    if (m_parts.eventJournal)
+        m_parts.eventJournal->append(VemoEvent::make(std::move(kind)));
+}
+
+int LiveClosedLidModule::present(const Alert &alert) const
+{
+    // Without a way to ask, the answer is the safe one: nothing is done.
+    return m_parts.alertPresenter ? m_parts.alertPresenter(alert) : alertSecondButton;
+}
+
+bool LiveClosedLidModule::sleepDisabledNow() const
+{
+    const QString report = m_parts.pmsetReader ? m_parts.pmsetReader() : QString();
+    return ClamshellCapabilityProbe::parseSleepDisabled(report) == 1;
+}
+
+void LiveClosedLidModule::setClamshell(bool enabled)
+{
+    const QPointer<AppStateStore> &store = m_parts.store;
+    if (!store)
+        return;
+    const ClamshellState before = store->state().clamshell;
+    VemoState copy = store->state();
+    if (enabled) {
+        if (isStartable(copy.clamshell)) {
+            copy.clamshell = is<Authorization::Granted>(copy.authorization) ? ClamshellState(Clamshell::Starting{})
+                                                                            : Clamshell::AuthorizationRequired{};
+        }
+    } else if (isClamshellRunning(copy.clamshell) || is<Clamshell::Starting>(copy.clamshell)) {
+        copy.clamshell = Clamshell::Stopping{};
+    }
+    store->setState(copy);
+
+    const ClamshellState &now = store->state().clamshell;
+    if (!enabled) {
+        // A stop whose restore failed for an unknown power source stays stopping; asking
+        // to disable again retries the restore instead of leaving the user stuck.
+        if (is<Clamshell::Stopping>(now))
+            m_parts.clamshellController->stop();
+        return;
+    }
+    // Only a start this call asked for: a start already under way is not run twice.
+    if (!is<Clamshell::Starting>(now) || is<Clamshell::Starting>(before))
+        return;
+    m_parts.clamshellController->applyOverride();
+    // The override keeps the machine awake by itself, and a timed session may not run
+    // beside closed-lid mode.
+    if (store && isClamshellRunning(store->state().clamshell) && isTimedSessionActive(store->state().timedSession)
+        && m_parts.timedController) {
+        m_parts.timedController->stop();
+    }
+}
+
+void LiveClosedLidModule::authorizeAndStart()
+{
+    m_parts.authorizationManager->grant();
+    const QPointer<AppStateStore> &store = m_parts.store;
+    if (!store || !is<Authorization::Granted>(store->state().authorization))
+        return; // denied or failed: the outcome is already in the state
+    if (is<Clamshell::AuthorizationRequired>(store->state().clamshell)) {
+        VemoState copy = store->state();
+        copy.clamshell = Clamshell::Off{};
+        store->setState(copy);
+    }
+    setClamshell(true);
+}
+
+void LiveClosedLidModule::requestAuthorization()
+{
+    if (present(Alerts::authorizationRequest()) == alertFirstButton) {
+        authorizeAndStart();
+        return;
+    }
+    const QPointer<AppStateStore> &store = m_parts.store;
+    if (store && is<Clamshell::AuthorizationRequired>(store->state().clamshell)) {
+        VemoState copy = store->state();
+        copy.clamshell = Clamshell::Off{};
+        store->setState(copy);
+    }
+}
+
+void LiveClosedLidModule::detectStartupResidual()
+{
+    const QPointer<AppStateStore> &store = m_parts.store;
+    if (!store)
+        return;
+    if (!sleepDisabledNow() || !is<Clamshell::Off>(store->state().clamshell))
+        return;
+    DiagnosticLog::log(DiagnosticLog::Level::error, DiagnosticLog::Category::startup,
+                       QStringLiteral("startup residual detected, sleepDisabled=1"));
+    if (m_parts.eventJournal)
+        m_parts.eventJournal->append(VemoEvent::make(EventKind::StartupResidualDetected{},
+                                                     SystemEvidence{qint64(1), std::nullopt, std::nullopt}));
+    store->setStartupResidual(true, std::nullopt);
+
+    cancelAndClear(m_takeOverJob);
+    if (!m_parts.scheduler)
+        return;
+    m_takeOverJob = m_parts.scheduler->after(takeOverDelay, [self = QPointer<LiveClosedLidModule>(this)] {
+        if (self)
+            self->resolveStartupResidual();
+    });
+}
+
+void LiveClosedLidModule::resolveStartupResidual()
+{
+    m_takeOverJob.reset();
+    const QPointer<AppStateStore> &store = m_parts.store;
+    if (!store || !store->state().startupResidual || !is<Authorization::Granted>(store->state().authorization))
+        return; // stays flagged; the user resolves it from the menu
+    DiagnosticLog::log(DiagnosticLog::Level::info, DiagnosticLog::Category::startup,
+                       QStringLiteral("taking over residual via clamshell enable (preserves lid-open capability)"));
+    // Enabling over an override already in force keeps sleep disabled without a gap.
+    setClamshell(true);
+    if (store && isClamshellRunning(store->state().clamshell)) {
+        store->setStartupResidual(false, std::nullopt);
+        append(EventKind::StartupResidualRestoredByUser{});
+    }
+}
+
+bool LiveClosedLidModule::restoreLeftover()
+{
+    const bool restored = m_parts.clamshellController->restoreOverride();
+    if (AppStateStore *store = m_parts.store) {
+        if (restored)
+            store->setStartupResidual(false, std::nullopt);
+        else
+            store->setStartupResidual(true, VemoError::clamshellRestoreFailed);
+    }
+    if (restored)
+        append(EventKind::StartupResidualRestoredByUser{});
+    return restored;
+}
+
+void LiveClosedLidModule::restoreResidual()
+{
+    restoreLeftover();
+}
+
+bool LiveClosedLidModule::requiresRestoreBeforeRevoke() const
+{
+    const QPointer<AppStateStore> &store = m_parts.store;
+    if (store && (isClamshellRunning(store->state().clamshell) || store->state().startupResidual))
+        return true;
+    return sleepDisabledNow();
+}
+
+bool LiveClosedLidModule::restorePowerPolicyForRevoke()
+{
+    const QPointer<AppStateStore> &store = m_parts.store;
+    if (!store)
+        return false;
+    if (isClamshellRunning(store->state().clamshell)) {
+        setClamshell(false);
+        // Anything but off means the restore was not proven (a failed stop with an unknown
+        // power source stays stopping rather than running); the rule must stay then.
+        if (!store || !is<Clamshell::Off>(store->state().clamshell))
+            return false;
+        if (!store->state().startupResidual)
+            return true;
+    } else if (!store->state().startupResidual && !sleepDisabledNow()) {
+        return true;
+    }
+    return restoreLeftover();
+}
+
+void LiveClosedLidModule::revokeAuthorization()
+{
+    AuthorizationManager &manager = *m_parts.authorizationManager;
+    if (!requiresRestoreBeforeRevoke()) {
+        manager.revoke(m_parts.revokeRevoker, m_parts.revokeReadback);
+        return;
+    }
+    // Without the rule the override could no longer be switched off without a password,
+    // so it goes first; cancelling at any point leaves the rule installed.
+    int answer = present(Alerts::revokeWhileActive());
+    while (answer == alertFirstButton) {
+        if (restorePowerPolicyForRevoke()) {
+            manager.revoke(m_parts.revokeRevoker, m_parts.revokeReadback);
+            return;
+        }
+        answer = present(Alerts::restoreFailed());
+    }
+}
+
+bool LiveClosedLidModule::prepareForQuit()
+{
+    if (m_parts.updateChecker)
+        m_parts.updateChecker->cancelPendingJobs();
+    // A take-over that fired after the clean-up would switch the override on again on the
+    // way out.
+    cancelAndClear(m_takeOverJob);
+    return m_parts.clamshellController->stopForQuit();
+}
+
+void LiveClosedLidModule::handlePowerChange(const PowerContext &power)
+{
+    if (m_parts.batterySafety)
+        m_parts.batterySafety->evaluate(power);
+}
+
+std::function<void(const PowerContext &)> LiveClosedLidModule::powerChangeForwarder(LiveClosedLidModule *module)
+{
+    return [weak = QPointer<LiveClosedLidModule>(module)](const PowerContext &power) {
+        if (weak)
+            weak->handlePowerChange(power);
+    };
+}
+
+} // namespace quorvel

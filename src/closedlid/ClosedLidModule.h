@@ -1,0 +1,117 @@
+#pragma once
+
+#include "app/AppStateStore.h"
+#include "closedlid/AlertPresenter.h"
+#include "closedlid/AuthorizationManager.h"
+#include "closedlid/ClamshellKeepRunningController.h"
+#include "closedlid/SystemCommands.h"
+#include "records/EventJournal.h"
+#include "support/Scheduler.h"
+
+#include <QObject>
+#include <QPointer>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace quorvel {
+
+class BatterySafetyCoordinator;
+class PowerMonitor;
+class TimedSleepPreventer;
+
+// The little the closed-lid module needs of the update checker: at quit its pending
+// check and automatic-check jobs are cancelled. Kept as an interface so that closed-lid
+// mode does not depend on the update library; the composition root adapts the checker.
+class PendingUpdateJobs {
+public:
+    virtual ~PendingUpdateJobs() = default;
+    virtual void cancelPendingJobs() = 0;
+};
+
+// How the coordinator and the user interface reach closed-lid mode. Main thread only.
+class ClosedLidModule {
+public:
+    virtual ~ClosedLidModule() = default;
+
+    // Once after launch: flags an override left in force by an earlier run and schedules
+    // its take-over one second later.
+    virtual void detectStartupResidual() = 0;
+    // The menu toggle.
+    virtual void setClamshell(bool enabled) = 0;
+    // Installs the rule (administrator dialog), then switches on.
+    virtual void authorizeAndStart() = 0;
+    // Asks with an alert first, then authorizeAndStart().
+    virtual void requestAuthorization() = 0;
+    // The menu's resolve action for a leftover: restores the system default.
+    virtual void restoreResidual() = 0;
+    // The settings window: removes the rule, switching the override off first if needed.
+    virtual void revokeAuthorization() = 0;
+    // The quit clean-up: false when the system default could not be restored.
+    virtual bool prepareForQuit() = 0;
+
+    // verify() at start-up and grant() from the menu and settings go to the manager directly.
+    virtual AuthorizationManager &authorizationManager() = 0;
+};
+
+// The composition object of closed-lid mode: owns the controller, the authorization
+// manager and the battery safety coordinator, shares the power monitor and the timed
+// preventer with the coordinator, and turns requests into state changes, commands,
+// alerts, log lines and events.
+class LiveClosedLidModule final : public QObject, public ClosedLidModule {
+    Q_OBJECT
+public:
+    static constexpr std::chrono::milliseconds takeOverDelay{1000};
+
+    struct Parts {
+        QPointer<AppStateStore> store;
+        std::shared_ptr<EventJournal> eventJournal;
+        std::shared_ptr<ClamshellKeepRunningController> clamshellController;
+        std::unique_ptr<AuthorizationManager> authorizationManager;
+        std::unique_ptr<BatterySafetyCoordinator> batterySafety;
+        QPointer<PowerMonitor> powerMonitor;
+        QPointer<TimedSleepPreventer> timedController;
+        PmsetReader pmsetReader;
+        AuthorizationManager::Revoker revokeRevoker;
+        AuthorizationManager::Readback revokeReadback;
+        AlertPresenter alertPresenter;
+        PendingUpdateJobs *updateChecker = nullptr;
+        std::shared_ptr<Scheduler> scheduler;
+    };
+
+    explicit LiveClosedLidModule(Parts parts, QObject *parent = nullptr);
+    ~LiveClosedLidModule() override;
+
+    void detectStartupResidual() override;
+    void setClamshell(bool enabled) override;
+    void authorizeAndStart() override;
+    void requestAuthorization() override;
+    void restoreResidual() override;
+    void revokeAuthorization() override;
+    bool prepareForQuit() override;
+    AuthorizationManager &authorizationManager() override { return *m_parts.authorizationManager; }
+
+    // A new power snapshot, handed on to the battery safety coordinator.
+    void handlePowerChange(const PowerContext &power);
+    // The power monitor's listener: holds the module weakly, so a snapshot that arrives
+    // after the module is gone is dropped.
+    static std::function<void(const PowerContext &)> powerChangeForwarder(LiveClosedLidModule *module);
+
+    ClamshellKeepRunningController &clamshellController() { return *m_parts.clamshellController; }
+    BatterySafetyCoordinator &batterySafety() { return *m_parts.batterySafety; }
+
+private:
+    void resolveStartupResidual();
+    bool requiresRestoreBeforeRevoke() const;
+    bool restorePowerPolicyForRevoke();
+    // Restores a leftover override; clears or keeps the flag accordingly.
+    bool restoreLeftover();
+    bool sleepDisabledNow() const;
+    int present(const Alert &alert) const;
+    void append(VemoEventKind kind);
+
+    Parts m_parts;
+    JobHandle m_takeOverJob;
+};
+
+} // namespace quorvel
