@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMutex>
 #include <QString>
+#include <deque>
 #include <memory>
 
 namespace quorvel {
@@ -16,7 +17,8 @@ public:
     virtual void append(const VemoEvent &event) = 0;
 };
 
-// A bounded ring of the most recent events; safe to append to from any thread.
+// A bounded ring of the most recent events; safe to append to from any thread. A capacity
+// below 1 is taken as 1.
 class InMemoryEventJournal final : public EventJournal {
 public:
     explicit InMemoryEventJournal(int capacity);
@@ -28,12 +30,16 @@ public:
 
 private:
     mutable QMutex m_lock;
-    QList<VemoEvent> m_buffer;
+    std::deque<VemoEvent> m_buffer; // oldest first; dropping the oldest costs nothing
     int m_capacity;
     qint64 m_totalCount = 0;
 };
 
 // The ring plus an append-only JSON-lines history file, loaded and compacted at construction.
+// Construction reads the file (twice when it is not empty) and, when it holds more than
+// compactionThreshold lines, rewrites it atomically to its newest fileCapacity decodable
+// events. Every append opens, writes and closes the file; nothing stays open. No failure of the
+// file reaches the caller: the event then lives in the ring only.
 class PersistentEventJournal final : public EventJournal {
 public:
     static constexpr int defaultFileCapacity = 1000;
@@ -59,8 +65,11 @@ private:
     InMemoryEventJournal m_ring;
     int m_fileCapacity;
     int m_compactionThreshold;
-    QMutex m_lock;
+    QMutex m_lock; // guards m_didInitCompaction only
     bool m_didInitCompaction = false;
+    // Emitters append from the main thread, but should two threads ever append at once their
+    // lines must not interleave; this serialises the file write alone.
+    QMutex m_fileLock;
 };
 
 } // namespace quorvel

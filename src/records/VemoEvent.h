@@ -21,7 +21,9 @@ struct SystemEvidence {
 };
 
 namespace ClamshellQuitKinds {
-struct OnAdapter { bool operator==(const OnAdapter &) const = default; };
+struct OnAdapter {
+    bool operator==(const OnAdapter &) const = default;
+};
 struct OnBattery {
     qint64 level = 0;
     bool operator==(const OnBattery &) const = default;
@@ -31,23 +33,27 @@ struct LowBattery {
     bool operator==(const LowBattery &) const = default;
 };
 } // namespace ClamshellQuitKinds
-using ClamshellQuitKind = std::variant<ClamshellQuitKinds::OnAdapter, ClamshellQuitKinds::OnBattery,
-                                       ClamshellQuitKinds::LowBattery>;
+using ClamshellQuitKind =
+    std::variant<ClamshellQuitKinds::OnAdapter, ClamshellQuitKinds::OnBattery, ClamshellQuitKinds::LowBattery>;
 
 namespace QuitBlockers {
 struct Timed {
     qint64 remainingSeconds = 0;
     bool operator==(const Timed &) const = default;
 };
-struct TimedPermanent { bool operator==(const TimedPermanent &) const = default; };
+struct TimedPermanent {
+    bool operator==(const TimedPermanent &) const = default;
+};
 struct Clamshell {
     ClamshellQuitKind kind; // the unnamed payload, written under "_0"
     bool operator==(const Clamshell &) const = default;
 };
-struct Display { bool operator==(const Display &) const = default; };
+struct Display {
+    bool operator==(const Display &) const = default;
+};
 } // namespace QuitBlockers
-using QuitBlocker = std::variant<QuitBlockers::Timed, QuitBlockers::TimedPermanent, QuitBlockers::Clamshell,
-                                 QuitBlockers::Display>;
+using QuitBlocker =
+    std::variant<QuitBlockers::Timed, QuitBlockers::TimedPermanent, QuitBlockers::Clamshell, QuitBlockers::Display>;
 
 namespace EventKind {
 #define QUORVEL_EMPTY_KIND(Name)                                                                                       \
@@ -116,14 +122,15 @@ struct QuitRequested {
 } // namespace EventKind
 
 // The closed set of event kinds, in declaration order.
-using VemoEventKind = std::variant<
-    EventKind::AppLaunched, EventKind::AppQuit, EventKind::CleanupCompleted, EventKind::CleanupPartial,
-    EventKind::TimedStarted, EventKind::TimedEndedNaturally, EventKind::TimedStoppedManually, EventKind::TimedFailed,
-    EventKind::DisplayAwakeOn, EventKind::DisplayAwakeOff, EventKind::DisplayAwakeFailed, EventKind::ClamshellStarted,
-    EventKind::ClamshellStopped, EventKind::LowBatteryWarningEntered, EventKind::LowBatteryWarningCleared,
-    EventKind::SafetyStopTriggered, EventKind::AuthorizationRequested, EventKind::AuthorizationGranted,
-    EventKind::AuthorizationDenied, EventKind::AuthorizationRevoked, EventKind::StartupResidualDetected,
-    EventKind::StartupResidualRestoredByUser, EventKind::QuitRequested>;
+using VemoEventKind =
+    std::variant<EventKind::AppLaunched, EventKind::AppQuit, EventKind::CleanupCompleted, EventKind::CleanupPartial,
+                 EventKind::TimedStarted, EventKind::TimedEndedNaturally, EventKind::TimedStoppedManually,
+                 EventKind::TimedFailed, EventKind::DisplayAwakeOn, EventKind::DisplayAwakeOff,
+                 EventKind::DisplayAwakeFailed, EventKind::ClamshellStarted, EventKind::ClamshellStopped,
+                 EventKind::LowBatteryWarningEntered, EventKind::LowBatteryWarningCleared,
+                 EventKind::SafetyStopTriggered, EventKind::AuthorizationRequested, EventKind::AuthorizationGranted,
+                 EventKind::AuthorizationDenied, EventKind::AuthorizationRevoked, EventKind::StartupResidualDetected,
+                 EventKind::StartupResidualRestoredByUser, EventKind::QuitRequested>;
 
 // The case name of a kind as it appears in the JSON form ("appLaunched", ...).
 QString caseName(const VemoEventKind &kind);
