@@ -1,0 +1,527 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="en">
+<context>
+    <name></name>
+    <message id="aboutApp">
+        <source>About Quorvel</source>
+        <translation>About Quorvel</translation>
+    </message>
+    <message id="aboutClosedLidAuthorization">
+        <source>About Closed-Lid Authorization</source>
+        <translation>About Closed-Lid Authorization</translation>
+    </message>
+    <message id="activeDisplayOn">
+        <source>On · Display stays on</source>
+        <translation>On · Display stays on</translation>
+    </message>
+    <message id="add30m">
+        <source>+30 min</source>
+        <translation>+30 min</translation>
+    </message>
+    <message id="add30Minutes">
+        <source>Add 30 minutes</source>
+        <translation>Add 30 minutes</translation>
+    </message>
+    <message id="adjustInSettings">
+        <source>Adjust in Settings</source>
+        <translation>Adjust in Settings</translation>
+    </message>
+    <message id="authDialogFollowsSystem">
+        <source>The password dialog comes from macOS and appears in the system language.</source>
+        <translation>The password dialog comes from macOS and appears in the system language.</translation>
+    </message>
+    <message id="authorizationBenefit">
+        <source>Closed-lid mode changes a system power setting, which needs administrator approval once. After that, Quorvel can turn it on and off without asking for your password.</source>
+        <translation>Closed-lid mode changes a system power setting, which needs administrator approval once. After that, Quorvel can turn it on and off without asking for your password.</translation>
+    </message>
+    <message id="authorizationFailed">
+        <source>Authorization failed</source>
+        <translation>Authorization failed</translation>
+    </message>
+    <message id="authorizationInfo">
+        <source>About Authorization</source>
+        <translation>About Authorization</translation>
+    </message>
+    <message id="authorizationNeeded">
+        <source>Authorization needed</source>
+        <translation>Authorization needed</translation>
+    </message>
+    <message id="authorizationRequired">
+        <source>Authorization required</source>
+        <translation>Authorization required</translation>
+    </message>
+    <message id="authorizationRequiredAlert">
+        <source>Authorize Closed-Lid Mode?</source>
+        <translation>Authorize Closed-Lid Mode?</translation>
+    </message>
+    <message id="authorizationRevokedState">
+        <source>Authorization revoked</source>
+        <translation>Authorization revoked</translation>
+    </message>
+    <message id="authorized">
+        <source>Authorized</source>
+        <translation>Authorized</translation>
+    </message>
+    <message id="authorizedClosedLidAvailable">
+        <source>Closed-lid mode can be turned on at any time.</source>
+        <translation>Closed-lid mode can be turned on at any time.</translation>
+    </message>
+    <message id="authorizeNow">
+        <source>Authorize Now</source>
+        <translation>Authorize Now</translation>
+    </message>
+    <message id="authorizeOnFirstUse">
+        <source>You’ll be asked to authorize the first time you turn on closed-lid mode.</source>
+        <translation>You’ll be asked to authorize the first time you turn on closed-lid mode.</translation>
+    </message>
+    <message id="authorizing">
+        <source>Authorizing…</source>
+        <translation>Authorizing…</translation>
+    </message>
+    <message id="autoCheckUpdates">
+        <source>Check for Updates Automatically</source>
+        <translation>Check for Updates Automatically</translation>
+    </message>
+    <message id="autoCheckUpdatesCaption">
+        <source>Checks at launch, at most once a day.</source>
+        <translation>Checks at launch, at most once a day.</translation>
+    </message>
+    <message id="autoExitClause">
+        <extracomment>Follows belowPrefix and the threshold percentage on one line.</extracomment>
+        <source>, closed-lid mode turns off automatically.</source>
+        <translation>, closed-lid mode turns off automatically.</translation>
+    </message>
+    <message id="autoExited">
+        <source>Turned off – battery low</source>
+        <translation>Turned off – battery low</translation>
+    </message>
+    <message id="batteryLowAutoExit">
+        <source>The battery reached your low-battery limit, so closed-lid mode was turned off and normal sleep was restored. Connect the power adapter to turn it on again, or lower the limit in Settings.</source>
+        <translation>The battery reached your low-battery limit, so closed-lid mode was turned off and normal sleep was restored. Connect the power adapter to turn it on again, or lower the limit in Settings.</translation>
+    </message>
+    <message id="belowPrefix">
+        <extracomment>Precedes the threshold percentage; autoExitClause follows it.</extracomment>
+        <source>Below </source>
+        <translation>Below </translation>
+    </message>
+    <message id="cancel">
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message id="cannotClearSleepPrevention">
+        <source>Sleep is still disabled by an earlier session, and Quorvel can’t turn it back on without authorization.</source>
+        <translation>Sleep is still disabled by an earlier session, and Quorvel can’t turn it back on without authorization.</translation>
+    </message>
+    <message id="checkForUpdates">
+        <source>Check for Updates</source>
+        <translation>Check for Updates</translation>
+    </message>
+    <message id="closeAndRevoke">
+        <source>Turn Off and Revoke</source>
+        <translation>Turn Off and Revoke</translation>
+    </message>
+    <message id="closedLidDescription">
+        <source>Keeps your Mac running with the lid closed, even without an external display.</source>
+        <translation>Keeps your Mac running with the lid closed, even without an external display.</translation>
+    </message>
+    <message id="closedLidEnableFailed">
+        <source>Couldn’t Turn On Closed-Lid Mode</source>
+        <translation>Couldn’t Turn On Closed-Lid Mode</translation>
+    </message>
+    <message id="closedLidMode">
+        <source>Closed-Lid Mode</source>
+        <translation>Closed-Lid Mode</translation>
+    </message>
+    <message id="closedLidOneTimeAuth">
+        <source>You authorize only once. It allows Quorvel to switch the sleep setting with pmset, and nothing else.</source>
+        <translation>You authorize only once. It allows Quorvel to switch the sleep setting with pmset, and nothing else.</translation>
+    </message>
+    <message id="closedLidPreventionNeedsAuth">
+        <source>Sleep is still disabled by an earlier session. Authorize Quorvel to restore it.</source>
+        <translation>Sleep is still disabled by an earlier session. Authorize Quorvel to restore it.</translation>
+    </message>
+    <message id="closedLidPreventionOn">
+        <source>Sleep Is Disabled</source>
+        <translation>Sleep Is Disabled</translation>
+    </message>
+    <message id="closedLidPreventionUnmanagedDetail">
+        <source>An earlier session left sleep disabled. Authorize Quorvel to take it over or to restore normal sleep.</source>
+        <translation>An earlier session left sleep disabled. Authorize Quorvel to take it over or to restore normal sleep.</translation>
+    </message>
+    <message id="closedLidRunning">
+        <source>Closed-lid mode is on</source>
+        <translation>Closed-lid mode is on</translation>
+    </message>
+    <message id="closedLidRunningBatteryStatus">
+        <extracomment>%1: battery level in percent, %2: auto-exit threshold in percent.</extracomment>
+        <source>On battery · %1% · turns off at %2%</source>
+        <translation>On battery · %1% · turns off at %2%</translation>
+    </message>
+    <message id="closedLidRunningLowBatteryStatus">
+        <extracomment>%1: battery level in percent, %2: auto-exit threshold in percent.</extracomment>
+        <source>Battery low · %1% · turns off at %2%</source>
+        <translation>Battery low · %1% · turns off at %2%</translation>
+    </message>
+    <message id="closedLidRunningPowerStatus">
+        <source>On · Power adapter</source>
+        <translation>On · Power adapter</translation>
+    </message>
+    <message id="confirmQuit">
+        <source>Quit Quorvel?</source>
+        <translation>Quit Quorvel?</translation>
+    </message>
+    <message id="copyrightNotice">
+        <source>Copyright © Quorvel. All rights reserved.</source>
+        <translation>Copyright © Quorvel. All rights reserved.</translation>
+    </message>
+    <message id="couldNotTurnOn">
+        <source>Couldn’t turn on</source>
+        <translation>Couldn’t turn on</translation>
+    </message>
+    <message id="denied">
+        <source>Denied</source>
+        <translation>Denied</translation>
+    </message>
+    <message id="ellipsis">
+        <source>…</source>
+        <translation>…</translation>
+    </message>
+    <message id="english">
+        <extracomment>Language names are shown in their own language.</extracomment>
+        <source>English</source>
+        <translation>English</translation>
+    </message>
+    <message id="failed">
+        <source>Failed</source>
+        <translation>Failed</translation>
+    </message>
+    <message id="followSystem">
+        <source>Follow System</source>
+        <translation>Follow System</translation>
+    </message>
+    <message id="forceQuit">
+        <source>Quit Anyway</source>
+        <translation>Quit Anyway</translation>
+    </message>
+    <message id="general">
+        <source>General</source>
+        <translation>General</translation>
+    </message>
+    <message id="help">
+        <source>Help</source>
+        <translation>Help</translation>
+    </message>
+    <message id="idleSleep">
+        <source>Prevent Idle Sleep</source>
+        <translation>Prevent Idle Sleep</translation>
+    </message>
+    <message id="idleWakeMode">
+        <source>Keep-awake mode</source>
+        <translation>Keep-awake mode</translation>
+    </message>
+    <message id="indefinite">
+        <source>Indefinitely</source>
+        <translation>Indefinitely</translation>
+    </message>
+    <message id="keepAwake">
+        <source>Keep Awake</source>
+        <translation>Keep Awake</translation>
+    </message>
+    <message id="keepDisplayOn">
+        <source>Keep Display On</source>
+        <translation>Keep Display On</translation>
+    </message>
+    <message id="keepingAwake">
+        <source>Keeping your Mac awake</source>
+        <translation>Keeping your Mac awake</translation>
+    </message>
+    <message id="keepingRunning">
+        <source>Keeping your Mac and display awake</source>
+        <translation>Keeping your Mac and display awake</translation>
+    </message>
+    <message id="keepTasksRunning">
+        <source>Keeps your Mac awake while your work runs.</source>
+        <translation>Keeps your Mac awake while your work runs.</translation>
+    </message>
+    <message id="language">
+        <source>Language</source>
+        <translation>Language</translation>
+    </message>
+    <message id="lastOpFailedHint">
+        <source>The last attempt didn’t succeed. Check the power source and the authorization, then try again.</source>
+        <translation>The last attempt didn’t succeed. Check the power source and the authorization, then try again.</translation>
+    </message>
+    <message id="launchAtLogin">
+        <source>Open at Login</source>
+        <translation>Open at Login</translation>
+    </message>
+    <message id="launchAtLoginOffFailed">
+        <source>Couldn’t remove Quorvel from Login Items.</source>
+        <translation>Couldn’t remove Quorvel from Login Items.</translation>
+    </message>
+    <message id="launchAtLoginOnFailed">
+        <source>Couldn’t add Quorvel to Login Items.</source>
+        <translation>Couldn’t add Quorvel to Login Items.</translation>
+    </message>
+    <message id="learnMore">
+        <source>Learn More</source>
+        <translation>Learn More</translation>
+    </message>
+    <message id="lowBattery">
+        <source>Battery low – closed-lid mode will turn off soon</source>
+        <translation>Battery low – closed-lid mode will turn off soon</translation>
+    </message>
+    <message id="lowBatteryProtection">
+        <source>Low-Battery Protection</source>
+        <translation>Low-Battery Protection</translation>
+    </message>
+    <message id="lowBatteryThresholdHint">
+        <extracomment>%1: auto-exit threshold in percent, %2: top of the warning band (threshold + 5).</extracomment>
+        <source>Closed-lid mode turns off at %1% and warns you from %2%.</source>
+        <translation>Closed-lid mode turns off at %1% and warns you from %2%.</translation>
+    </message>
+    <message id="menuBarCountdown">
+        <source>Show Countdown in Menu Bar</source>
+        <translation>Show Countdown in Menu Bar</translation>
+    </message>
+    <message id="menuBarCountdownCaption">
+        <source>Shows the remaining time next to the menu bar icon.</source>
+        <translation>Shows the remaining time next to the menu bar icon.</translation>
+    </message>
+    <message id="menuBarSectionTitle">
+        <source>Menu Bar</source>
+        <translation>Menu Bar</translation>
+    </message>
+    <message id="needsAttention">
+        <source>Quorvel needs your attention</source>
+        <translation>Quorvel needs your attention</translation>
+    </message>
+    <message id="notActive">
+        <source>Not active</source>
+        <translation>Not active</translation>
+    </message>
+    <message id="notDetected">
+        <source>Not detected</source>
+        <translation>Not detected</translation>
+    </message>
+    <message id="off">
+        <source>Off</source>
+        <translation>Off</translation>
+    </message>
+    <message id="offState">
+        <source>Off</source>
+        <translation>Off</translation>
+    </message>
+    <message id="onPower">
+        <source>On Power Adapter</source>
+        <translation>On Power Adapter</translation>
+    </message>
+    <message id="openSettings">
+        <source>Settings…</source>
+        <translation>Settings…</translation>
+    </message>
+    <message id="openSystemSettings">
+        <source>Allow in System Settings…</source>
+        <translation>Allow in System Settings…</translation>
+    </message>
+    <message id="permanentlyPreventing">
+        <source>Preventing sleep indefinitely</source>
+        <translation>Preventing sleep indefinitely</translation>
+    </message>
+    <message id="pleaseWait">
+        <source>Please wait…</source>
+        <translation>Please wait…</translation>
+    </message>
+    <message id="preventingIdleSleep">
+        <source>Preventing idle sleep</source>
+        <translation>Preventing idle sleep</translation>
+    </message>
+    <message id="privacyPolicy">
+        <source>Privacy Policy</source>
+        <translation>Privacy Policy</translation>
+    </message>
+    <message id="projectHomepage">
+        <source>Website</source>
+        <translation>Website</translation>
+    </message>
+    <message id="quit">
+        <source>Quit</source>
+        <translation>Quit</translation>
+    </message>
+    <message id="quitApp">
+        <source>Quit Quorvel</source>
+        <translation>Quit Quorvel</translation>
+    </message>
+    <message id="quitClearAllModes">
+        <source>Quitting turns off every mode and restores your Mac’s normal sleep settings.</source>
+        <translation>Quitting turns off every mode and restores your Mac’s normal sleep settings.</translation>
+    </message>
+    <message id="readOnlyNoAuth">
+        <source>Sleep disabled · authorization needed</source>
+        <translation>Sleep disabled · authorization needed</translation>
+    </message>
+    <message id="reauthorize">
+        <source>Authorize again to use closed-lid mode.</source>
+        <translation>Authorize again to use closed-lid mode.</translation>
+    </message>
+    <message id="remaining">
+        <source>Remaining</source>
+        <translation>Remaining</translation>
+    </message>
+    <message id="restoreFailed">
+        <source>Couldn’t restore sleep</source>
+        <translation>Couldn’t restore sleep</translation>
+    </message>
+    <message id="retry">
+        <source>Try Again</source>
+        <translation>Try Again</translation>
+    </message>
+    <message id="retryEllipsis">
+        <source>Retry…</source>
+        <translation>Retry…</translation>
+    </message>
+    <message id="revokeAuthorization">
+        <source>Revoke Authorization</source>
+        <translation>Revoke Authorization</translation>
+    </message>
+    <message id="revoked">
+        <source>Revoked</source>
+        <translation>Revoked</translation>
+    </message>
+    <message id="revokeReauthNotice">
+        <source>After revoking, you’ll need to authorize again to use closed-lid mode.</source>
+        <translation>After revoking, you’ll need to authorize again to use closed-lid mode.</translation>
+    </message>
+    <message id="revokeRestoreFailedMessage">
+        <source>Quorvel couldn’t restore the normal sleep setting, so the authorization was kept. Try again, or cancel and keep it for now.</source>
+        <translation>Quorvel couldn’t restore the normal sleep setting, so the authorization was kept. Try again, or cancel and keep it for now.</translation>
+    </message>
+    <message id="revokeRestoreFailedTitle">
+        <source>Couldn’t Restore Sleep</source>
+        <translation>Couldn’t Restore Sleep</translation>
+    </message>
+    <message id="revokeWhileClamshellRunningMessage">
+        <source>Closed-lid mode is keeping sleep disabled. Quorvel will turn it off and restore normal sleep before revoking the authorization.</source>
+        <translation>Closed-lid mode is keeping sleep disabled. Quorvel will turn it off and restore normal sleep before revoking the authorization.</translation>
+    </message>
+    <message id="revokeWhileClamshellRunningTitle">
+        <source>Turn Off Closed-Lid Mode First?</source>
+        <translation>Turn Off Closed-Lid Mode First?</translation>
+    </message>
+    <message id="revoking">
+        <source>Revoking…</source>
+        <translation>Revoking…</translation>
+    </message>
+    <message id="runningOnBattery">
+        <source>Running on Battery</source>
+        <translation>Running on Battery</translation>
+    </message>
+    <message id="runningOnSystemPolicy">
+        <source>Following the system’s sleep settings</source>
+        <translation>Following the system’s sleep settings</translation>
+    </message>
+    <message id="settings">
+        <source>Settings</source>
+        <translation>Settings</translation>
+    </message>
+    <message id="simplifiedChinese">
+        <extracomment>Language names are shown in their own language.</extracomment>
+        <source>简体中文</source>
+        <translation>简体中文</translation>
+    </message>
+    <message id="sleepBlocked">
+        <source>Sleep disabled by an earlier session</source>
+        <translation>Sleep disabled by an earlier session</translation>
+    </message>
+    <message id="stop">
+        <source>Stop</source>
+        <translation>Stop</translation>
+    </message>
+    <message id="subtract30m">
+        <source>−30 min</source>
+        <translation>−30 min</translation>
+    </message>
+    <message id="subtract30Minutes">
+        <source>Subtract 30 minutes</source>
+        <translation>Subtract 30 minutes</translation>
+    </message>
+    <message id="suggestManualCloseOrAuth">
+        <source>Authorize Quorvel in Settings to restore it, or after quitting run “sudo pmset -a disablesleep 0” in Terminal.</source>
+        <translation>Authorize Quorvel in Settings to restore it, or after quitting run “sudo pmset -a disablesleep 0” in Terminal.</translation>
+    </message>
+    <message id="switching">
+        <source>Switching…</source>
+        <translation>Switching…</translation>
+    </message>
+    <message id="systemAuthorization">
+        <source>System Authorization</source>
+        <translation>System Authorization</translation>
+    </message>
+    <message id="systemDefault">
+        <source>System default</source>
+        <translation>System default</translation>
+    </message>
+    <message id="takesEffectNextLaunch">
+        <source>Some system texts change at the next launch.</source>
+        <translation>Some system texts change at the next launch.</translation>
+    </message>
+    <message id="timed">
+        <source>Timed</source>
+        <translation>Timed</translation>
+    </message>
+    <message id="toggleClosedLidHint">
+        <source>Keeps your Mac running with the lid closed</source>
+        <translation>Keeps your Mac running with the lid closed</translation>
+    </message>
+    <message id="toggleKeepDisplayHint">
+        <source>Keeps the display on while your Mac stays awake</source>
+        <translation>Keeps the display on while your Mac stays awake</translation>
+    </message>
+    <message id="turningOff">
+        <source>Turning off…</source>
+        <translation>Turning off…</translation>
+    </message>
+    <message id="turningOn">
+        <source>Turning on…</source>
+        <translation>Turning on…</translation>
+    </message>
+    <message id="turnOnFailed">
+        <source>Couldn’t turn on</source>
+        <translation>Couldn’t turn on</translation>
+    </message>
+    <message id="updateAvailableFormat">
+        <extracomment>%1: the published version, for example 1.5.0.</extracomment>
+        <source>Quorvel %1 is available</source>
+        <translation>Quorvel %1 is available</translation>
+    </message>
+    <message id="updateCheckFailed">
+        <source>Couldn’t check for updates</source>
+        <translation>Couldn’t check for updates</translation>
+    </message>
+    <message id="updateChecking">
+        <source>Checking for updates…</source>
+        <translation>Checking for updates…</translation>
+    </message>
+    <message id="updateDownload">
+        <source>Download</source>
+        <translation>Download</translation>
+    </message>
+    <message id="updateUpToDate">
+        <source>Quorvel is up to date</source>
+        <translation>Quorvel is up to date</translation>
+    </message>
+    <message id="viaClosedLidMode">
+        <source>Kept awake by closed-lid mode</source>
+        <translation>Kept awake by closed-lid mode</translation>
+    </message>
+    <message id="wakeSession">
+        <source>On while your Mac stays awake</source>
+        <translation>On while your Mac stays awake</translation>
+    </message>
+    <message id="willKeepRunning">
+        <source>Your Mac keeps running with the lid closed.</source>
+        <translation>Your Mac keeps running with the lid closed.</translation>
+    </message>
+</context>
+</TS>
