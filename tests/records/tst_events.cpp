@@ -95,8 +95,12 @@ private slots:
             QTest::addRow("%s + evidence", name) << sample(kind, full);
         }
         QTest::newRow("empty evidence") << sample(K::TimedFailed{}, SystemEvidence{});
-        QTest::newRow("partial evidence")
-            << sample(K::TimedFailed{}, SystemEvidence{std::nullopt, PowerSource::unknown, 0});
+        QTest::newRow("evidence: source only")
+            << sample(K::TimedFailed{}, SystemEvidence{{}, PowerSource::battery, {}});
+        QTest::newRow("evidence: sleep only") << sample(K::TimedFailed{}, SystemEvidence{0, {}, {}});
+        QTest::newRow("evidence: level only") << sample(K::TimedFailed{}, SystemEvidence{{}, {}, 0});
+        QTest::newRow("evidence: unknown source")
+            << sample(K::TimedFailed{}, SystemEvidence{1, PowerSource::unknown, {}});
         QCOMPARE(covered.size(), std::variant_size_v<VemoEventKind>);
     }
     void everyKindRoundTrips()
