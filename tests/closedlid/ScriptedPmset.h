@@ -22,6 +22,7 @@ struct ScriptedPmset {
     bool applyTakesEffect = true;
     int restoreExit = 0;
     bool restoreTakesEffect = true;
+    int restoreFailures = 0;       // the next n restores exit 0 but change nothing
     std::optional<QString> report; // forces the read-back text
     QList<Command> calls;
 
@@ -34,7 +35,9 @@ struct ScriptedPmset {
             return {QString(), applyExit};
         }
         if (command == ClamshellCapabilityProbe::restoreDefaultCommand()) {
-            if (restoreTakesEffect)
+            if (restoreFailures > 0)
+                --restoreFailures;
+            else if (restoreTakesEffect)
                 sleepDisabled = 0;
             return {QString(), restoreExit};
         }
