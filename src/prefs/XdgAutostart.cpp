@@ -124,14 +124,16 @@ std::optional<QStringList> execArguments(const QString &exec)
     bool inQuotes = false;
     for (qsizetype i = 0; i < exec.size(); ++i) {
         const QChar c = exec.at(i);
+        const bool doubledPercent = c == QLatin1Char('%') && i + 1 < exec.size() && exec.at(i + 1) == QLatin1Char('%');
         if (inQuotes) {
-            if (c == QLatin1Char('\\') && i + 1 < exec.size() && quotedEscapes.contains(exec.at(i + 1))) {
+            if (c == QLatin1Char('\\') && i + 1 < exec.size() && quotedEscapes.contains(exec.at(i + 1)))
                 current += exec.at(++i);
-            } else if (c == QLatin1Char('"')) {
+            else if (c == QLatin1Char('"'))
                 inQuotes = false;
-            } else {
+            else if (doubledPercent)
+                current += exec.at(++i);
+            else
                 current += c;
-            }
             continue;
         }
         if (c == QLatin1Char(' ') || c == QLatin1Char('\t')) {
@@ -144,7 +146,7 @@ std::optional<QStringList> execArguments(const QString &exec)
         inArgument = true;
         if (c == QLatin1Char('"'))
             inQuotes = true;
-        else if (c == QLatin1Char('%') && i + 1 < exec.size() && exec.at(i + 1) == QLatin1Char('%'))
+        else if (doubledPercent)
             current += exec.at(++i);
         else
             current += c;
