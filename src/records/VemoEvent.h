@@ -147,7 +147,8 @@ struct VemoEvent {
                           QDateTime now = QDateTime());
 };
 
-// One event as compact JSON (no line feed).
+// One event as compact JSON (no line feed). Empty when the event has no valid timestamp, the
+// one value without a JSON form.
 QByteArray encodeEvent(const VemoEvent &event);
 // One JSON object back into an event; on failure returns nothing and, when asked, the
 // decoding error's description.
