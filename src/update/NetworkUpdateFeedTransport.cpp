@@ -1,0 +1,201 @@
+#include "update/NetworkUpdateFeedTransport.h"
+
+#include "update/UpdateVersion.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkCookie>
+#include <QNetworkCookieJar>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QTimer>
+
+namespace quorvel {
+
+namespace {
+
+// Keeps nothing and offers nothing, so no cookie from the feed ever outlives a request.
+class NoCookieJar final : public QNetworkCookieJar {
+public:
+    using QNetworkCookieJar::QNetworkCookieJar;
+    QList<QNetworkCookie> cookiesForUrl(const QUrl &) const override { return {}; }
+    bool setCookiesFromUrl(const QList<QNetworkCookie> &, const QUrl &) override { return false; }
+};
+
+// Errors that Qt derives from an HTTP status code alone (404 becomes ContentNotFoundError and
+// so on). The server did answer, so for us these are responses, not failures.
+bool isStatusError(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::ContentAccessDenied:
+    case QNetworkReply::ContentOperationNotPermittedError:
+    case QNetworkReply::ContentNotFoundError:
+    case QNetworkReply::AuthenticationRequiredError:
+    case QNetworkReply::ContentReSendError:
+    case QNetworkReply::ContentConflictError:
+    case QNetworkReply::ContentGoneError:
+    case QNetworkReply::UnknownContentError:
+    case QNetworkReply::ProtocolInvalidOperationError:
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+    case QNetworkReply::InternalServerError:
+    case QNetworkReply::OperationNotImplementedError:
+    case QNetworkReply::ServiceUnavailableError:
+    case QNetworkReply::UnknownServerError: return true;
+    default: return false;
+    }
+}
+
+// One QNetworkReply seen through to exactly one completion.
+class PendingReply final : public FeedRequest {
+public:
+    using Answer = std::function<void(QNetworkReply *reply, int statusCode)>;
+    using Failure = std::function<void(TransportError)>;
+
+    PendingReply(Answer answer, Failure failure)
+        : m_answer(std::move(answer))
+        , m_failure(std::move(failure))
+    {
+    }
+
+    static std::shared_ptr<PendingReply> watch(QNetworkReply *reply, std::chrono::milliseconds total, Answer answer,
+                                               Failure failure)
+    {
+        auto pending = std::make_shared<PendingReply>(std::move(answer), std::move(failure));
+        pending->m_reply = reply;
+        // The connection holds the request alive until the reply is done, so a caller that
+        // drops its handle still gets its completion.
+        QObject::connect(reply, &QNetworkReply::finished, reply, [pending] { pending->finished(); });
+        if (total.count() > 0) {
+            auto *timer = new QTimer(reply);
+            timer->setSingleShot(true);
+            QObject::connect(timer, &QTimer::timeout, reply, [pending] { pending->timeOut(); });
+            timer->start(total);
+        }
+        return pending;
+    }
+
+    void cancel() override { fail(QStringLiteral("cancelled")); }
+
+private:
+    void timeOut() { fail(QStringLiteral("timed out")); }
+
+    void fail(const QString &message)
+    {
+        if (m_completed)
+            return;
+        m_completed = true;
+        if (QNetworkReply *reply = m_reply) {
+            // abort() reports finished() at once; m_completed makes that a no-op.
+            reply->abort();
+            reply->deleteLater();
+        }
+        finish(TransportError{message});
+    }
+
+    void finished()
+    {
+        if (m_completed)
+            return;
+        m_completed = true;
+        QNetworkReply *reply = m_reply;
+        reply->deleteLater();
+        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        const bool answered =
+            reply->error() == QNetworkReply::NoError || (status.toInt() >= 400 && isStatusError(reply->error()));
+        if (!status.isValid()) {
+            // Not an HTTP exchange at all (for example a file: or data: URL in the override).
+            finish(TransportError{reply->error() == QNetworkReply::NoError ? QStringLiteral("bad server response")
+                                                                           : reply->errorString()});
+        } else if (!answered) {
+            finish(TransportError{reply->errorString()});
+        } else {
+            auto answer = std::exchange(m_answer, nullptr);
+            m_failure = nullptr;
+            answer(reply, status.toInt());
+        }
+    }
+
+    void finish(TransportError error)
+    {
+        auto failure = std::exchange(m_failure, nullptr);
+        m_answer = nullptr;
+        failure(std::move(error));
+    }
+
+    QPointer<QNetworkReply> m_reply;
+    Answer m_answer;
+    Failure m_failure;
+    bool m_completed = false;
+};
+
+std::optional<qint64> contentLength(const QNetworkReply *reply)
+{
+    if (reply->hasRawHeader("Content-Length")) {
+        const auto stated = UpdateVersion::parseDecimalInteger(QString::fromLatin1(reply->rawHeader("Content-Length")));
+        if (stated)
+            return stated;
+    }
+    // What Qt itself expects to receive, when that says anything useful.
+    bool ok = false;
+    const qint64 expected = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&ok);
+    if (ok && expected >= 1)
+        return expected;
+    return std::nullopt;
+}
+
+} // namespace
+
+NetworkUpdateFeedTransport::NetworkUpdateFeedTransport(Timeouts timeouts)
+    : m_session(std::make_unique<QNetworkAccessManager>())
+    , m_timeouts(timeouts)
+{
+    m_session->setCookieJar(new NoCookieJar(m_session.get()));
+    m_session->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    m_session->setStrictTransportSecurityEnabled(false);
+}
+
+NetworkUpdateFeedTransport::~NetworkUpdateFeedTransport() = default;
+
+namespace {
+
+QNetworkRequest ephemeralRequest(const QUrl &url, std::chrono::milliseconds idle)
+{
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::AuthenticationReuseAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setTransferTimeout(int(idle.count()));
+    return request;
+}
+
+} // namespace
+
+FeedRequestHandle NetworkUpdateFeedTransport::fetch(const QUrl &url, std::function<void(FetchResult)> done)
+{
+    QNetworkRequest request = ephemeralRequest(url, m_timeouts.idle);
+    request.setRawHeader("Accept", "application/json");
+    request.setRawHeader("Cache-Control", "no-cache");
+    QNetworkReply *reply = m_session->get(request);
+    return PendingReply::watch(
+        reply, m_timeouts.total,
+        [done](QNetworkReply *r, int status) {
+            done(FetchResponse{r->readAll(), status});
+        },
+        [done](TransportError error) { done(std::move(error)); });
+}
+
+FeedRequestHandle NetworkUpdateFeedTransport::head(const QUrl &url, std::function<void(HeadResult)> done)
+{
+    QNetworkReply *reply = m_session->head(ephemeralRequest(url, m_timeouts.idle));
+    return PendingReply::watch(
+        reply, m_timeouts.total,
+        [done](QNetworkReply *r, int status) {
+            done(HeadResponse{status, contentLength(r)});
+        },
+        [done](TransportError error) { done(std::move(error)); });
+}
+
+} // namespace quorvel
