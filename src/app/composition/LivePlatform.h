@@ -1,0 +1,61 @@
+#pragma once
+
+#include "app/composition/AppCoordinator.h"
+#include "closedlid/AlertPresenter.h"
+#include "closedlid/SudoersAuthorization.h"
+#include "closedlid/SystemCommands.h"
+#include "power/PowerChangeSource.h"
+#include "support/Clock.h"
+#include "support/Scheduler.h"
+#include "support/UserDefaults.h"
+#include "update/BundleInfo.h"
+
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace quorvel {
+
+class SimPlatform;
+
+// Every value that differs between running on a Mac and running against the simulated
+// platform. makeLive() picks one set per process; tests build their own.
+struct LivePlatform {
+    QString name;
+    std::function<PowerContext()> readPower;
+    PowerChangeSource powerSourceChanges;
+    PowerChangeSource lowPowerModeChanges;
+    QString caffeinatePath = QString::fromLatin1(TimedSleepPreventer::defaultToolPath);
+    ChildProcessFactory makeChildProcess;
+    CommandEnvironment commands;
+    SudoersAuthorization::Setup sudoers;
+    std::shared_ptr<LaunchAtLoginController> launchAtLogin;
+    std::shared_ptr<UserDefaults> defaults;
+    QString journalPath;
+    std::shared_ptr<Scheduler> scheduler;
+    std::shared_ptr<Clock> clock;
+    BundleInfo bundle;
+    AlertPresenter alertPresenter;
+    QuitAlertPresenter quitAlertPresenter;
+    std::function<void()> terminator;
+    // Objects the live functions above rely on (a file watcher, say); they live as long as
+    // the coordinator.
+    std::vector<std::shared_ptr<QObject>> keepAlive;
+};
+
+// The Mac: the real tools, IOKit, the service-management login item. Only on macOS.
+LivePlatform macLivePlatform();
+// The simulated platform: stand-in tools and a sandbox folder, on any machine.
+LivePlatform simLivePlatform(const SimPlatform &sim);
+// The platform of this process: the Mac when built for it (unless QUORVEL_PLATFORM=sim),
+// the simulated platform everywhere else.
+LivePlatform currentLivePlatform();
+
+// Until windows exist: alerts are answered with their second, harmless button, and quitting
+// ends the event loop.
+AlertPresenter headlessAlertPresenter();
+QuitAlertPresenter headlessQuitAlertPresenter();
+std::function<void()> applicationTerminator();
+
+} // namespace quorvel
