@@ -7,8 +7,10 @@
 #include "closedlid/SystemCommands.h"
 #include "records/EventJournal.h"
 
+#include <QDir>
 #include <QList>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <memory>
 #include <optional>
 
@@ -93,6 +95,14 @@ inline QStringList kindsOf(const InMemoryEventJournal &journal)
     for (const VemoEvent &event : journal.events())
         kinds << caseName(event.kind);
     return kinds;
+}
+
+// Log files and preferences of the code under test go to `home`, never to the user's.
+inline void isolateUserFolders(const QTemporaryDir &home)
+{
+    qputenv("HOME", home.path().toLocal8Bit());
+    for (const char *variable : {"XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+        qputenv(variable, (home.path() + QLatin1Char('/') + QLatin1String(variable)).toLocal8Bit());
 }
 
 inline PowerContext adapterPower(std::optional<qint64> level = std::nullopt)

@@ -38,6 +38,8 @@ void applyFault(ScriptedPmset &pmset, const QString &fault)
 class ControllerTest : public QObject {
     Q_OBJECT
 
+    QTemporaryDir home;
+
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
 
     struct Rig {
@@ -62,6 +64,12 @@ class ControllerTest : public QObject {
     }
 
 private slots:
+    void initTestCase()
+    {
+        QVERIFY(home.isValid());
+        isolateUserFolders(home);
+    }
+
     void applyOverride_data()
     {
         QTest::addColumn<ClamshellState>("initial");

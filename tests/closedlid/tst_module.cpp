@@ -111,7 +111,15 @@ struct Rig {
 class ModuleTest : public QObject {
     Q_OBJECT
 
+    QTemporaryDir home;
+
 private slots:
+    void initTestCase()
+    {
+        QVERIFY(home.isValid());
+        isolateUserFolders(home);
+    }
+
     void setClamshell_data()
     {
         QTest::addColumn<ClamshellState>("initial");
