@@ -1,0 +1,212 @@
+// Stand-in for osascript with the administrator-privileges dialog. It understands exactly
+// the two scripts Quorvel runs:
+//
+//   do shell script "install -m 0440 -o root -g wheel \"<tmp>\" /etc/sudoers.d/quorvel
+//                    && (rm -f /etc/sudoers.d/vemo || true)" with administrator privileges
+//   do shell script "rm /etc/sudoers.d/quorvel" with administrator privileges
+//
+// The script text is unescaped as AppleScript does and the shell command split into words
+// as /bin/sh does, so a quoting mistake in the caller fails here as it would on a Mac. The
+// "user" answers the dialog through QUORVEL_SIM_OSASCRIPT_ANSWER or <root>/sim/osascript-answer:
+// approve (the default) runs the command inside the sandbox, cancel prints the real
+// "User canceled. (-128)" error, fail prints a wrong-password error. Errors go to standard
+// error in osascript's "0:<end>: execution error: <text> (<number>)" form, with exit code 1.
+
+#include "SimTool.h"
+#include "platform/sim/SimLayout.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace quorvel;
+
+namespace {
+
+std::string g_script;
+
+int executionError(const std::string &text, int number)
+{
+    std::fprintf(stderr, "0:%zu: execution error: %s (%d)\n", g_script.size(), text.c_str(), number);
+    return 1;
+}
+
+int notUnderstood()
+{
+    std::fprintf(stderr, "osascript: the simulated administrator dialog runs only the sudoers rule install "
+                         "and removal\n");
+    return 1;
+}
+
+// `do shell script "<literal>" with administrator privileges` -> the unescaped literal.
+std::optional<std::string> shellCommandOf(const std::string &script)
+{
+    const std::string text = sim::trim(script);
+    const std::string head = "do shell script \"";
+    if (text.rfind(head, 0) != 0)
+        return std::nullopt;
+    std::string literal;
+    size_t i = head.size();
+    for (; i < text.size() && text[i] != '"'; ++i) {
+        if (text[i] != '\\') {
+            literal += text[i];
+            continue;
+        }
+        if (++i >= text.size())
+            return std::nullopt;
+        switch (text[i]) {
+        case '"':
+        case '\\': literal += text[i]; break;
+        case 'n': literal += '\n'; break;
+        case 'r': literal += '\r'; break;
+        case 't': literal += '\t'; break;
+        default: return std::nullopt;
+        }
+    }
+    if (i >= text.size() || sim::trim(text.substr(i + 1)) != "with administrator privileges")
+        return std::nullopt;
+    return literal;
+}
+
+struct ShellWord {
+    std::string text;
+    bool isOperator = false;
+    bool operator==(const ShellWord &) const = default;
+};
+
+// Splits a command as /bin/sh would for the little it needs: blanks, '...' and "..." quotes,
+// backslash escapes, and the operators && || ( ). Unterminated quotes are a syntax error.
+std::optional<std::vector<ShellWord>> shellWords(const std::string &line)
+{
+    std::vector<ShellWord> words;
+    std::string current;
+    bool inWord = false;
+    auto flush = [&]() {
+        if (inWord)
+            words.push_back({current, false});
+        current.clear();
+        inWord = false;
+    };
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == ' ' || c == '\t' || c == '\n') {
+            flush();
+        } else if (c == '(' || c == ')') {
+            flush();
+            words.push_back({std::string(1, c), true});
+        } else if ((c == '&' || c == '|') && i + 1 < line.size() && line[i + 1] == c) {
+            flush();
+            words.push_back({std::string(2, c), true});
+            ++i;
+        } else if (c == '&' || c == '|' || c == ';' || c == '<' || c == '>' || c == '$' || c == '`') {
+            return std::nullopt; // more shell than the two commands need
+        } else if (c == '\'') {
+            const size_t end = line.find('\'', i + 1);
+            if (end == std::string::npos)
+                return std::nullopt;
+            current += line.substr(i + 1, end - i - 1);
+            inWord = true;
+            i = end;
+        } else if (c == '"') {
+            inWord = true;
+            for (++i;; ++i) {
+                if (i >= line.size())
+                    return std::nullopt;
+                if (line[i] == '"')
+                    break;
+                if (line[i] == '\\' && i + 1 < line.size() && std::strchr("$`\"\\\n", line[i + 1]))
+                    ++i;
+                current += line[i];
+            }
+        } else if (c == '\\') {
+            if (++i < line.size())
+                current += line[i];
+            inWord = true;
+        } else {
+            current += c;
+            inWord = true;
+        }
+    }
+    flush();
+    return words;
+}
+
+std::vector<ShellWord> plain(std::initializer_list<const char *> texts)
+{
+    std::vector<ShellWord> words;
+    for (const char *text : texts) {
+        const bool op =
+            !std::strcmp(text, "&&") || !std::strcmp(text, "||") || !std::strcmp(text, "(") || !std::strcmp(text, ")");
+        words.push_back({text, op});
+    }
+    return words;
+}
+
+int install(const std::string &source)
+{
+    const auto content = sim::readFile(source);
+    if (!content)
+        return executionError("install: " + source + ": " + std::strerror(errno), 71);
+    const std::string target = sim::sandboxPath(simlayout::kRuleFile);
+    if (!sim::writeFileAtomic(target, *content, 0440))
+        return executionError(std::string("install: ") + simlayout::kRuleFile + ": " + std::strerror(errno), 71);
+    if (::getuid() == 0) {
+        const sim::Owner owner = sim::expectedRuleOwner();
+        if (::chown(target.c_str(), owner.uid, owner.gid) != 0)
+            return executionError(std::string("install: ") + simlayout::kRuleFile + ": " + std::strerror(errno), 71);
+    }
+    ::unlink(sim::sandboxPath(simlayout::kLegacyRuleFile).c_str()); // rm -f ... || true
+    return 0;
+}
+
+int removeRule()
+{
+    if (::unlink(sim::sandboxPath(simlayout::kRuleFile).c_str()) != 0)
+        return executionError(std::string("rm: ") + simlayout::kRuleFile + ": " + std::strerror(errno), 1);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-e") != 0 || i + 1 >= argc)
+            return notUnderstood();
+        if (!g_script.empty())
+            g_script += '\n';
+        g_script += argv[++i];
+    }
+    const auto command = shellCommandOf(g_script);
+    if (!command)
+        return notUnderstood();
+
+    // The dialog comes before the command runs.
+    std::string answer = sim::switchWord(simlayout::kAdminAnswerVariable, simlayout::kAdminAnswerFile);
+    if (answer.empty())
+        answer = "approve";
+    if (answer == "cancel")
+        return executionError("User canceled.", -128);
+    if (answer != "approve")
+        return executionError("The administrator user name or password was incorrect.", -60005);
+
+    const auto words = shellWords(*command);
+    if (!words)
+        return executionError("sh: syntax error: unterminated quoted string", 2);
+    const std::vector<ShellWord> &w = *words;
+    if (w == plain({"rm", simlayout::kRuleFile}))
+        return removeRule();
+
+    const std::vector<ShellWord> head = plain({"install", "-m", "0440", "-o", "root", "-g", "wheel"});
+    const std::vector<ShellWord> tail =
+        plain({simlayout::kRuleFile, "&&", "(", "rm", "-f", simlayout::kLegacyRuleFile, "||", "true", ")"});
+    if (w.size() == head.size() + 1 + tail.size() && std::equal(head.begin(), head.end(), w.begin())
+        && !w[head.size()].isOperator && std::equal(tail.begin(), tail.end(), w.begin() + head.size() + 1))
+        return install(w[head.size()].text);
+    return notUnderstood();
+}
