@@ -165,33 +165,6 @@ private slots:
         QCOMPARE(kindsOf(*rig->journal), events);
     }
 
-    void startedEventCarriesThePowerAtTheStart_data()
-    {
-        QTest::addColumn<PowerContext>("power");
-        QTest::addColumn<VemoEvent>("expected");
-        QTest::newRow("battery") << batteryPower(64)
-                                 << VemoEvent{{},
-                                              {},
-                                              EventKind::ClamshellStarted{false, 64},
-                                              SystemEvidence{1, PowerSource::battery, 64}};
-        QTest::newRow("adapter without level") << adapterPower()
-                                               << VemoEvent{{},
-                                                            {},
-                                                            EventKind::ClamshellStarted{true, std::nullopt},
-                                                            SystemEvidence{1, PowerSource::powerAdapter, std::nullopt}};
-    }
-    void startedEventCarriesThePowerAtTheStart()
-    {
-        QFETCH(PowerContext, power);
-        QFETCH(VemoEvent, expected);
-        auto rig = makeRig(Clamshell::Starting{}, Authorization::Granted{}, power);
-        rig->controller->applyOverride();
-        QCOMPARE(rig->journal->events().size(), 1);
-        const VemoEvent event = rig->journal->events().first();
-        QVERIFY(event.kind == expected.kind);
-        QVERIFY(event.evidence == expected.evidence);
-    }
-
     // Every way out: the user's stop, the quit stop and the safety stop, proven or not.
     void stops_data()
     {
