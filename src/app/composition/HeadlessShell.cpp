@@ -1,0 +1,141 @@
+#include "app/composition/HeadlessShell.h"
+
+#include "power/BatterySafetyCoordinator.h"
+#include "ui/Presentation.h"
+
+#include <QCoreApplication>
+#include <unistd.h>
+
+namespace quorvel {
+
+namespace {
+
+constexpr auto usage = "commands: status | start [seconds] | indefinite | stop | more | less | timed | permanent"
+                       " | display on|off | lid on|off | authorize | restore | revoke | check | quit";
+
+QString powerText(const PowerContext &power)
+{
+    switch (power.powerSource) {
+    case PowerSource::powerAdapter: return QStringLiteral("adapter");
+    case PowerSource::battery:
+        return power.batteryLevel ? QStringLiteral("battery %1%").arg(*power.batteryLevel) : QStringLiteral("battery");
+    case PowerSource::unknown: break;
+    }
+    return QStringLiteral("unknown");
+}
+
+} // namespace
+
+HeadlessShell::HeadlessShell(AppCoordinator &app, QTextStream &out, QObject *parent)
+    : QObject(parent)
+    , m_app(app)
+    , m_out(out)
+{
+    connect(&app.store(), &AppStateStore::changed, this, &HeadlessShell::printIfChanged, Qt::QueuedConnection);
+}
+
+void HeadlessShell::attachStandardInput()
+{
+    m_input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
+    connect(m_input, &QSocketNotifier::activated, this, [this] {
+        QTextStream in(stdin);
+        const QString line = in.readLine();
+        if (line.isNull()) {
+            m_input->setEnabled(false);
+            execute(QStringLiteral("quit"));
+            return;
+        }
+        execute(line);
+    });
+}
+
+QString HeadlessShell::describe() const
+{
+    const VemoState &state = m_app.store().state();
+    const qint64 threshold = m_app.closedLidModule()
+                                 ? BatterySafetyCoordinator::autoExitThreshold(*UserDefaults::standard())
+                                 : AppStateStore::defaultThreshold;
+    QStringList parts;
+    parts << Presentation::toolTipKey(Presentation::menuBarAttention(state), state).text();
+    parts << QStringLiteral("idle: ") + Presentation::idleRowSubtitleKey(state).text();
+    if (const auto countdown = Presentation::menuBarCountdown(state))
+        parts << *countdown;
+    const auto display = Presentation::displayWakeRow(state);
+    parts << QStringLiteral("display: ") + Presentation::displayRowSubtitleKey(display.status).text();
+    const auto lid = Presentation::closedLidRow(state, threshold);
+    parts << QStringLiteral("closed lid: ")
+                 + Presentation::closedLidStatusText(lid.status, threshold)
+                       .value_or(Presentation::closedLidSubtitleKey(lid.status, state).text());
+    parts << QStringLiteral("power: ") + powerText(state.power);
+    return parts.join(QStringLiteral(" | "));
+}
+
+void HeadlessShell::printIfChanged()
+{
+    const QString now = describe();
+    if (now == m_lastDescription)
+        return;
+    m_lastDescription = now;
+    m_out << now << Qt::endl;
+}
+
+bool HeadlessShell::execute(const QString &line)
+{
+    const QStringList words = line.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words.isEmpty())
+        return true;
+    const QString command = words.first().toLower();
+    const QString argument = words.value(1).toLower();
+    ClosedLidModule *lid = m_app.closedLidModule();
+    TimedSleepPreventer &timed = m_app.timedController();
+
+    if (command == QLatin1String("status")) {
+        m_lastDescription = describe();
+        m_out << m_lastDescription << Qt::endl;
+    } else if (command == QLatin1String("start")) {
+        bool ok = true;
+        const qint64 seconds = words.size() > 1 ? argument.toLongLong(&ok) : TimedSleepPreventer::defaultTimedSeconds;
+        if (!ok || seconds < 1) {
+            m_out << "start takes a number of seconds" << Qt::endl;
+            return false;
+        }
+        m_app.startTimed(seconds);
+    } else if (command == QLatin1String("indefinite")) {
+        m_app.startPermanent();
+    } else if (command == QLatin1String("stop")) {
+        m_app.stopTimed();
+    } else if (command == QLatin1String("more") || command == QLatin1String("less")) {
+        timed.adjustRemaining(command == QLatin1String("more") ? TimedSleepPreventer::adjustmentStep
+                                                               : -TimedSleepPreventer::adjustmentStep);
+    } else if (command == QLatin1String("permanent")) {
+        timed.switchToPermanent();
+    } else if (command == QLatin1String("timed")) {
+        timed.switchToTimed();
+    } else if (command == QLatin1String("display")
+               && (argument == QLatin1String("on") || argument == QLatin1String("off"))) {
+        m_app.setDisplayAwake(argument == QLatin1String("on"));
+    } else if (command == QLatin1String("lid") && lid
+               && (argument == QLatin1String("on") || argument == QLatin1String("off"))) {
+        const bool enable = argument == QLatin1String("on");
+        if (enable && is<Clamshell::AuthorizationRequired>(m_app.store().state().clamshell))
+            lid->authorizeAndStart();
+        else
+            lid->setClamshell(enable);
+    } else if (command == QLatin1String("authorize") && lid) {
+        lid->authorizationManager().grant();
+    } else if (command == QLatin1String("restore") && lid) {
+        lid->restoreResidual();
+    } else if (command == QLatin1String("revoke") && lid) {
+        lid->revokeAuthorization();
+    } else if (command == QLatin1String("check") && m_app.updateChecker()) {
+        m_app.updateChecker()->checkNow();
+    } else if (command == QLatin1String("quit")) {
+        m_app.requestQuit();
+    } else {
+        m_out << usage << Qt::endl;
+        return false;
+    }
+    return true;
+}
+
+} // namespace quorvel

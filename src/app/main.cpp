@@ -1,0 +1,34 @@
+#include "app/composition/HeadlessShell.h"
+#include "app/composition/LivePlatform.h"
+#include "prefs/LanguageController.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+using namespace quorvel;
+
+// Until the menu-bar interface lands, Quorvel runs headless: the whole object graph of
+// the platform, driven by commands on standard input.
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationDomain(QStringLiteral("quorvel.app"));
+    QCoreApplication::setApplicationName(QStringLiteral("Quorvel"));
+
+    LanguageController language(UserDefaults::standard());
+    LivePlatform platform = currentLivePlatform();
+    // Quitting from the terminal confirms by itself: there is nobody to ask.
+    platform.quitAlertPresenter = [](const QuitAlert &) { return alertFirstButton; };
+    auto coordinator = AppCoordinator::makeLive(std::move(platform));
+    coordinator->start();
+
+    QTextStream out(stdout);
+    HeadlessShell shell(*coordinator, out);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&] { coordinator->handleWillTerminate(); });
+    QTimer::singleShot(0, &app, [&] {
+        coordinator->runStartupChecks();
+        shell.execute(QStringLiteral("status"));
+        shell.attachStandardInput();
+    });
+    return app.exec();
+}
