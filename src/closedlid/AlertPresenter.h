@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 #include <functional>
 
 namespace quorvel {
@@ -29,34 +30,40 @@ using AlertPresenter = std::function<int(const Alert &)>;
 
 namespace Alerts {
 
+// Marked so that the translation check finds every key an alert uses.
+inline QString key(const char *id)
+{
+    return QString::fromLatin1(id);
+}
+
 inline Alert authorizationRequest()
 {
-    return {QStringLiteral("authorizationRequiredAlert"),
-            QStringLiteral("authorizationBenefit"),
+    return {key(QT_TRID_NOOP("authorizationRequiredAlert")),
+            key(QT_TRID_NOOP("authorizationBenefit")),
             Alert::Style::informational,
             QStringLiteral("lock.fill"),
-            QStringLiteral("authorizeNow"),
-            QStringLiteral("cancel")};
+            key(QT_TRID_NOOP("authorizeNow")),
+            key(QT_TRID_NOOP("cancel"))};
 }
 
 inline Alert revokeWhileActive()
 {
-    return {QStringLiteral("revokeWhileClamshellRunningTitle"),
-            QStringLiteral("revokeWhileClamshellRunningMessage"),
+    return {key(QT_TRID_NOOP("revokeWhileClamshellRunningTitle")),
+            key(QT_TRID_NOOP("revokeWhileClamshellRunningMessage")),
             Alert::Style::warning,
             QStringLiteral("exclamationmark.triangle.fill"),
-            QStringLiteral("closeAndRevoke"),
-            QStringLiteral("cancel")};
+            key(QT_TRID_NOOP("closeAndRevoke")),
+            key(QT_TRID_NOOP("cancel"))};
 }
 
 inline Alert restoreFailed()
 {
-    return {QStringLiteral("revokeRestoreFailedTitle"),
-            QStringLiteral("revokeRestoreFailedMessage"),
+    return {key(QT_TRID_NOOP("revokeRestoreFailedTitle")),
+            key(QT_TRID_NOOP("revokeRestoreFailedMessage")),
             Alert::Style::critical,
             QStringLiteral("exclamationmark.triangle.fill"),
-            QStringLiteral("retry"),
-            QStringLiteral("cancel")};
+            key(QT_TRID_NOOP("retry")),
+            key(QT_TRID_NOOP("cancel"))};
 }
 
 } // namespace Alerts

@@ -151,6 +151,15 @@ QString revokeAdminLine()
            + QStringLiteral("\" with administrator privileges'");
 }
 
+bool isSafeForAdminLine(const QString &path)
+{
+    for (QChar c : path)
+        if (c == QLatin1Char('$') || c == QLatin1Char('`') || c == QLatin1Char('\\') || c == QLatin1Char('\'')
+            || c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return false;
+    return true;
+}
+
 Result<> install(const std::function<Result<QString>()> &userName, const std::function<QString()> &temporaryURL,
                  const ShellRunner &runShell, const std::function<Result<bool>()> &isRulePresent)
 {
@@ -162,6 +171,11 @@ Result<> install(const std::function<Result<QString>()> &userName, const std::fu
         return VemoError::authorizationInvalidUser;
 
     const QString path = temporaryURL();
+    // The path reaches a root shell inside double quotes, where only the double quote is
+    // escaped: a temporary folder whose name could start a substitution or end the quoting
+    // is refused before anything is written or run.
+    if (!isSafeForAdminLine(path))
+        return VemoError::authorizationInstallFailed;
     // Nothing of ours is at `path` when the write fails, so there is nothing to delete.
     if (const Result<> written = writeRuleCopy(path, ruleText(user.value()).toUtf8()); !written)
         return written.failure();

@@ -64,6 +64,10 @@ QString revokeAdminLine();
 Result<> install(const std::function<Result<QString>()> &userName, const std::function<QString()> &temporaryURL,
                  const ShellRunner &runShell, const std::function<Result<bool>()> &isRulePresent);
 
+// False for a path that could break out of the administrator line's quoting ("$", "`",
+// "\\", "'" or a control character); install refuses such a temporary path up front.
+bool isSafeForAdminLine(const QString &path);
+
 // The revoker: removes the rule through the administrator dialog.
 RevokeOutcome revoke(const ShellRunner &runShell);
 
