@@ -1,42 +1,71 @@
-#include "prefs/LanguagePreference.h"
+#include "prefs/LanguageController.h"
+#include "prefs/LaunchAtLoginController.h"
+#include "prefs/Localization.h"
 #include "prefs/PreferenceKeys.h"
 #include "prefs/Preferences.h"
+#include "prefs/XdgAutostart.h"
 #include "support/UserDefaults.h"
 
-#include <QDir>
-#include <QFile>
+#include <QDirIterator>
+#include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <functional>
 
 using namespace quorvel;
+using S = LoginItemStatus;
+Q_DECLARE_METATYPE(quorvel::LoginItemStatus)
 
 namespace {
 
-// Each read as a QVariant so that one table covers them all; "none" is an invalid QVariant.
-using Read = std::function<QVariant(const UserDefaults &)>;
-const QHash<QString, Read> &reads()
+const QString languageKey = PreferenceKeys::languagePreference, appleLanguages = PreferenceKeys::appleLanguages;
+const QString sourceRoot = QStringLiteral(QT_TESTCASE_SOURCEDIR "/..");
+
+std::shared_ptr<MemoryUserDefaults> defaultsWith(const QVariantMap &values)
 {
-    static const QHash<QString, Read> table{
-        {PreferenceKeys::clamshellAutoExitThreshold,
-         [](const UserDefaults &d) { return QVariant::fromValue(Preferences::autoExitThreshold(d)); }},
-        {PreferenceKeys::menuBarCountdownText,
-         [](const UserDefaults &d) { return QVariant(Preferences::menuBarCountdownText(d)); }},
-        {PreferenceKeys::updateAutoCheckEnabled,
-         [](const UserDefaults &d) { return QVariant(Preferences::updateAutoCheckEnabled(d)); }},
-        {PreferenceKeys::displayAwakeLastEnabled,
-         [](const UserDefaults &d) { return QVariant(Preferences::displayAwakeLastEnabled(d)); }},
-        {PreferenceKeys::updateLastCheckAt,
-         [](const UserDefaults &d) {
-             const auto at = Preferences::updateLastCheckAt(d);
-             return at ? QVariant(at->toMSecsSinceEpoch()) : QVariant();
-         }},
-        {PreferenceKeys::diagnosticMinLogLevel,
-         [](const UserDefaults &d) { return QVariant(int(Preferences::diagnosticMinLogLevel(d))); }},
-        {PreferenceKeys::languagePreference,
-         [](const UserDefaults &d) { return QVariant(rawValue(loadLanguagePreference(d))); }},
-    };
-    return table;
+    auto defaults = std::make_shared<MemoryUserDefaults>();
+    for (auto it = values.begin(); it != values.end(); ++it)
+        defaults->setValue(it.key(), it.value());
+    return defaults;
+}
+
+void write(const QString &path, const QByteArray &text, QIODevice::OpenMode mode = QIODevice::WriteOnly)
+{
+    QFile file(path);
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()) && file.open(mode));
+    file.write(text);
+}
+
+// A login-item platform whose answers the test sets; it records the changes asked of it.
+struct Platform {
+    S status = S::notRegistered, after = S::notRegistered;
+    bool succeeds = true;
+    std::function<void()> during = [] {};
+    QStringList calls{};
+    std::shared_ptr<LaunchAtLoginController> controller()
+    {
+        const auto change = [this](const char *call) {
+            return [this, call] {
+                calls << call;
+                during();
+                status = after;
+                return succeeds;
+            };
+        };
+        return std::make_shared<LaunchAtLoginController>([this] { return status; }, change("register"),
+                                                         change("unregister"));
+    }
+};
+
+// The switch, then what the settings window shows beside it.
+QString describe(const LaunchAtLoginSettings &settings)
+{
+    QStringList words{settings.launchAtLogin() ? "on" : "off"};
+    if (settings.requiresApproval())
+        words << "approval";
+    if (settings.errorTextKey())
+        words << settings.errorTextKey()->id;
+    return words.join(' ');
 }
 
 } // namespace
@@ -45,126 +74,215 @@ class PreferencesTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // Runs first: QSettings caches a file once read, so the hand-written file must come before
-    // any other QSettings use in this process.
-    void valuesWrittenByAnEarlierProcessReadBackAsText()
+    // Preferences. First: QSettings caches a file once read, so the hand-written file must come before any
+    // other QSettings use in this process. On Linux every value an earlier process wrote reads
+    // back as text.
+    void valuesAnEarlierProcessWroteReadBackAsText()
     {
-        const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/quorvel.app");
-        QVERIFY(QDir().mkpath(folder));
-        QFile file(folder + QStringLiteral("/Quorvel.conf"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[General]\n"
-                   "QuorvelClamshellAutoExitThreshold=35\n"
-                   "QuorvelMenuBarCountdownText=true\n"
-                   "QuorvelUpdateAutoCheckEnabled=false\n"
-                   "QuorvelDisplayAwakeLastEnabled=true\n"
-                   "QuorvelUpdateLastCheckAt=1700000000.5\n"
-                   "QuorvelLanguagePreference=zh-Hans\n"
-                   "diagnosticMinLogLevel=warning\n");
-        file.close();
-
+        write(qEnvironmentVariable("XDG_CONFIG_HOME") + "/quorvel.app/Quorvel.conf",
+              "[General]\nQuorvelClamshellAutoExitThreshold=35\nQuorvelMenuBarCountdownText=true\n"
+              "QuorvelUpdateAutoCheckEnabled=maybe\nQuorvelUpdateLastCheckAt=1700000000.5\n"
+              "QuorvelLanguagePreference=zh-Hans\ndiagnosticMinLogLevel=DEBUG\n");
         SettingsUserDefaults defaults;
         QCOMPARE(defaults.value(PreferenceKeys::clamshellAutoExitThreshold).typeId(), QMetaType::QString);
         QCOMPARE(Preferences::autoExitThreshold(defaults), 35);
         QCOMPARE(Preferences::menuBarCountdownText(defaults), true);
-        QCOMPARE(Preferences::updateAutoCheckEnabled(defaults), false);
-        QCOMPARE(Preferences::displayAwakeLastEnabled(defaults), true);
+        QCOMPARE(Preferences::updateAutoCheckEnabled(defaults), false); // present but no boolean: off
         QCOMPARE(Preferences::updateLastCheckAt(defaults), QDateTime::fromMSecsSinceEpoch(1700000000500, Qt::UTC));
         QCOMPARE(loadLanguagePreference(defaults), LanguagePreference::zhHans);
-        QCOMPARE(Preferences::diagnosticMinLogLevel(defaults), DiagnosticLog::Level::warning);
+        QCOMPARE(Preferences::diagnosticMinLogLevel(defaults), DiagnosticLog::Level::info); // exactly "debug" only
     }
 
-    void typedReads_data()
+    // Language. Expected: preference, locale, "AppleLanguages" ("-": removed), the text of "quit".
+    void startUpAppliesTheStoredLanguage_data()
     {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QVariant>("stored"); // invalid: the key is absent
-        QTest::addColumn<QVariant>("read");   // invalid: reads as none
-        const QString threshold = PreferenceKeys::clamshellAutoExitThreshold;
-        auto t = [](qint64 v) { return QVariant::fromValue(v); };
-        QTest::newRow("threshold absent") << threshold << QVariant() << t(20);
-        QTest::newRow("threshold 35") << threshold << QVariant(35) << t(35);
-        QTest::newRow("threshold 3 clamps to 5") << threshold << QVariant(3) << t(5);
-        QTest::newRow("threshold 75 clamps to 60") << threshold << QVariant(75) << t(60);
-        QTest::newRow("threshold text 40") << threshold << QVariant(QStringLiteral(" 40")) << t(40);
-        QTest::newRow("threshold text -10 clamps") << threshold << QVariant(QStringLiteral("-10")) << t(5);
-        QTest::newRow("threshold text word") << threshold << QVariant(QStringLiteral("abc")) << t(20);
-        QTest::newRow("threshold text fraction") << threshold << QVariant(QStringLiteral("35.5")) << t(20);
-        QTest::newRow("threshold whole double") << threshold << QVariant(45.0) << t(45);
-        QTest::newRow("threshold fractional double") << threshold << QVariant(45.5) << t(20);
-        QTest::newRow("threshold boolean") << threshold << QVariant(true) << t(20);
-        QTest::newRow("threshold huge") << threshold << QVariant::fromValue(qulonglong(1) << 63) << t(20);
-
-        const QString countdown = PreferenceKeys::menuBarCountdownText;
-        QTest::newRow("countdown absent") << countdown << QVariant() << QVariant(false);
-        QTest::newRow("countdown true") << countdown << QVariant(true) << QVariant(true);
-        QTest::newRow("countdown text true") << countdown << QVariant(QStringLiteral("true")) << QVariant(true);
-        QTest::newRow("countdown text 0") << countdown << QVariant(QStringLiteral("0")) << QVariant(false);
-        QTest::newRow("countdown text word") << countdown << QVariant(QStringLiteral("maybe")) << QVariant(false);
-
-        const QString autoCheck = PreferenceKeys::updateAutoCheckEnabled;
-        QTest::newRow("auto check absent") << autoCheck << QVariant() << QVariant(true);
-        QTest::newRow("auto check false") << autoCheck << QVariant(false) << QVariant(false);
-        QTest::newRow("auto check text TRUE") << autoCheck << QVariant(QStringLiteral("TRUE")) << QVariant(true);
-        QTest::newRow("auto check text false") << autoCheck << QVariant(QStringLiteral("false")) << QVariant(false);
-        // Present but no boolean: used as a boolean all the same, which is false.
-        QTest::newRow("auto check text word") << autoCheck << QVariant(QStringLiteral("maybe")) << QVariant(false);
-
-        const QString display = PreferenceKeys::displayAwakeLastEnabled;
-        QTest::newRow("display absent") << display << QVariant() << QVariant(false);
-
-        const QString lastCheck = PreferenceKeys::updateLastCheckAt;
-        QTest::newRow("last check absent") << lastCheck << QVariant() << QVariant();
-        QTest::newRow("last check double") << lastCheck << QVariant(1700000000.25) << QVariant(qint64(1700000000250));
-        QTest::newRow("last check zero means never") << lastCheck << QVariant(0.0) << QVariant();
-        QTest::newRow("last check negative") << lastCheck << QVariant(QStringLiteral("-5")) << QVariant();
-        QTest::newRow("last check word") << lastCheck << QVariant(QStringLiteral("yesterday")) << QVariant();
-
-        const QString level = PreferenceKeys::diagnosticMinLogLevel;
-        auto lv = [](DiagnosticLog::Level l) { return QVariant(int(l)); };
-        QTest::newRow("log level absent") << level << QVariant() << lv(DiagnosticLog::Level::info);
-        QTest::newRow("log level debug") << level << QVariant(QStringLiteral("debug"))
-                                         << lv(DiagnosticLog::Level::debug);
-        QTest::newRow("log level in capitals")
-            << level << QVariant(QStringLiteral("DEBUG")) << lv(DiagnosticLog::Level::info);
-        QTest::newRow("log level number") << level << QVariant(0) << lv(DiagnosticLog::Level::info);
-
-        const QString language = PreferenceKeys::languagePreference;
-        auto lang = [](const char *raw) { return QVariant(QString::fromLatin1(raw)); };
-        QTest::newRow("language absent") << language << QVariant() << lang("system");
-        QTest::newRow("language fr") << language << lang("fr") << lang("system");
-        QTest::newRow("language en") << language << lang("en") << lang("en");
-        QTest::newRow("language zh-Hans") << language << lang("zh-Hans") << lang("zh-Hans");
-        QTest::newRow("language EN") << language << lang("EN") << lang("system");
-        QTest::newRow("language as a list")
-            << language << QVariant(QStringList{QStringLiteral("en")}) << lang("system");
+        QTest::addColumn<QString>("stored"); // empty: nothing stored
+        QTest::addColumn<QString>("system");
+        QTest::addColumn<QString>("expected");
+        auto add = [](const char *name, const char *stored, const char *system, const char *expected) {
+            QTest::newRow(name) << QString(stored) << QString(system) << QString(expected);
+        };
+        add("nothing stored", "", "zh_CN", "system zh_CN - 退出");
+        add("fr means system", "fr", "zh_CN", "system zh_CN - 退出");
+        add("en", "en", "zh_CN", "en en_US en Quit");
+        add("zh-Hans", "zh-Hans", "de_DE", "zh-Hans zh_CN zh-Hans 退出");
+        add("system without a catalogue", "", "de_DE", "system de_DE - Quit");
+        add("Traditional Chinese system", "", "zh_TW", "system zh_TW - 退出");
     }
-    void typedReads()
+    void startUpAppliesTheStoredLanguage()
     {
-        QFETCH(QString, key);
-        QFETCH(QVariant, stored);
-        QFETCH(QVariant, read);
-        MemoryUserDefaults defaults;
-        if (stored.isValid())
-            defaults.setValue(key, stored);
-        QCOMPARE(reads().value(key)(defaults), read);
+        QFETCH(QString, stored);
+        QFETCH(QString, system);
+        // A stale list from an earlier choice must go when the system language is followed.
+        auto defaults = defaultsWith({{appleLanguages, QStringList{"fr"}}});
+        if (!stored.isEmpty())
+            defaults->setValue(languageKey, stored);
+        LanguageController controller(defaults, [system] { return QLocale(system); });
+        const QVariant apple = defaults->value(appleLanguages);
+        QTEST(rawValue(controller.preference()) + ' ' + controller.locale().name() + ' '
+                  + (apple.isValid() ? apple.toStringList().join(',') : "-") + ' ' + qtTrId("quit"),
+              "expected");
     }
 
-    void thresholdIsStoredClampedAsAnInteger()
+    void choosingEnglishTakesEffectAtOnceInAChineseProcess()
     {
-        MemoryUserDefaults defaults;
-        Preferences::setAutoExitThreshold(defaults, 65);
-        QCOMPARE(defaults.value(PreferenceKeys::clamshellAutoExitThreshold), QVariant(60));
-        Preferences::setAutoExitThreshold(defaults, 10);
-        QCOMPARE(Preferences::autoExitThreshold(defaults), 10);
+        auto defaults = defaultsWith({});
+        LanguageController controller(defaults);
+        QCOMPARE(qtTrId("confirmQuit"), QStringLiteral("要退出 Quorvel 吗？"));
+        QSignalSpy localeChanged(&controller, &LanguageController::localeChanged);
+        controller.setPreference(LanguagePreference::en);
+        QCOMPARE(defaults->value(languageKey), QVariant("en"));
+        QCOMPARE(defaults->value(appleLanguages), QVariant(QStringList{"en"}));
+        QCOMPARE(qtTrId("confirmQuit"), QStringLiteral("Quit Quorvel?"));
+        QCOMPARE(localeChanged.count(), 1);
+        controller.setPreference(LanguagePreference::system);
+        QVERIFY(!defaults->contains(appleLanguages));
+        QCOMPARE(qtTrId("confirmQuit"), QStringLiteral("要退出 Quorvel 吗？"));
+    }
+
+    void choosingTheCurrentValueWritesNothing()
+    {
+        auto defaults = defaultsWith({{languageKey, "zh-Hans"}});
+        LanguageController controller(defaults);
+        // Markers that any write or removal would replace.
+        defaults->setValue(languageKey, "marker");
+        defaults->setValue(appleLanguages, "marker");
+        QSignalSpy localeChanged(&controller, &LanguageController::localeChanged);
+        controller.setPreference(LanguagePreference::zhHans);
+        QCOMPARE(defaults->value(languageKey), QVariant("marker"));
+        QCOMPARE(defaults->value(appleLanguages), QVariant("marker"));
+        QCOMPARE(localeChanged.count(), 0);
+    }
+
+    void underATestRunnerStartUpLeavesTheLanguageAlone()
+    {
+        QVERIFY(Localization::installCatalogue(Localization::Catalogue::english));
+        auto defaults = defaultsWith({{languageKey, "zh-Hans"}, {appleLanguages, QStringList{"fr"}}});
+        qputenv(LanguageController::testRunnerVariable, "/tmp/session.xctestconfiguration");
+        LanguageController controller(defaults);
+        qunsetenv(LanguageController::testRunnerVariable);
+        QCOMPARE(controller.preference(), LanguagePreference::zhHans);
+        QCOMPARE(defaults->value(appleLanguages), QVariant(QStringList{"fr"}));
+        QCOMPARE(qtTrId("quit"), QStringLiteral("Quit"));
+    }
+
+    // A format text may leave out later arguments, never invent one or drop the first.
+    void everyKeyTheCodeUsesHasAFinishedTextInBothLanguages()
+    {
+        // Every key the code looks up (qtTrId) or hands to a view for lookup (QT_TRID_NOOP).
+        const QRegularExpression use("(?:qtTrId|QT_TRID_NOOP)\\(\\s*\"([^\"]+)\"");
+        QSet<QString> used;
+        for (QDirIterator it(sourceRoot + "/src", QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+            QFile file(it.next());
+            for (auto m = use.globalMatch(file.open(QIODevice::ReadOnly) ? file.readAll() : ""); m.hasNext();)
+                used << m.next().captured(1);
+        }
+        QVERIFY2(used.contains("confirmQuit") && used.size() > 40, qPrintable(sourceRoot)); // the scan found them
+        // Finished entries only: a translation with a type ("unfinished", "obsolete") does not match.
+        const QRegularExpression entry("<message id=\"([^\"]+)\">\\s*(?:<extracomment>[^<]*</extracomment>\\s*)?"
+                                       "<source>([^<]*)</source>\\s*<translation>([^<]+)</translation>");
+        const auto placeholders = [](const QString &text) {
+            QSet<QString> found;
+            for (auto m = QRegularExpression("%[1-9]").globalMatch(text); m.hasNext();)
+                found << m.next().captured();
+            return found;
+        };
+        for (const QString name : {"quorvel_en.ts", "quorvel_zh_CN.ts"}) {
+            QFile file(sourceRoot + "/resources/translations/" + name);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QHash<QString, QRegularExpressionMatch> texts;
+            for (auto m = entry.globalMatch(QString::fromUtf8(file.readAll())); m.hasNext(); m.next())
+                texts.insert(m.peekNext().captured(1), m.peekNext());
+            QStringList problems;
+            for (const QString &key : used) {
+                const auto source = placeholders(texts.value(key).captured(2));
+                const auto text = placeholders(texts.value(key).captured(3));
+                if (!texts.contains(key) || !source.contains(text) || (!source.isEmpty() && !text.contains("%1")))
+                    problems << key;
+            }
+            problems.sort();
+            QVERIFY2(problems.isEmpty(), qPrintable(name + ": " + problems.join(", ")));
+        }
+    }
+
+    // Launch at login: the settings window's logic over a scripted platform, then the real XDG entry.
+    void launchAtLoginChange_data()
+    {
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<bool>("succeeds");
+        QTest::addColumn<LoginItemStatus>("after");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("register") << true << true << S::enabled << "on";
+        QTest::newRow("approval pending") << true << true << S::requiresApproval << "off approval";
+        QTest::newRow("app not found") << true << true << S::notFound << "off";
+        QTest::newRow("register fails") << true << false << S::notRegistered << "off launchAtLoginOnFailed";
+        QTest::newRow("unregister") << false << true << S::notRegistered << "off";
+        QTest::newRow("unregister fails") << false << false << S::enabled << "on launchAtLoginOffFailed";
+    }
+    void launchAtLoginChange()
+    {
+        QFETCH(bool, enabled);
+        QFETCH(bool, succeeds);
+        QFETCH(LoginItemStatus, after);
+        Platform platform{enabled ? S::notRegistered : S::enabled, after, succeeds};
+        LaunchAtLoginSettings settings(platform.controller());
+        settings.refreshLaunchAtLogin();
+        settings.setLaunchAtLogin(enabled);
+        QCOMPARE(platform.calls, QStringList{enabled ? "register" : "unregister"});
+        QVERIFY(!settings.isBusy());
+        QTEST(describe(settings), "expected");
+    }
+
+    void launchAtLoginIgnoresAFlipDuringAChangeAndClearsTheErrorOnTheNextAttempt()
+    {
+        Platform platform{S::notRegistered, S::notRegistered, false};
+        LaunchAtLoginSettings settings(platform.controller());
+        settings.setLaunchAtLogin(true);
+        QCOMPARE(describe(settings), "off launchAtLoginOnFailed");
+        platform = {S::notRegistered, S::enabled, true, [&] { settings.setLaunchAtLogin(false); }};
+        settings.setLaunchAtLogin(true);
+        QCOMPARE(platform.calls, QStringList{"register"});
+        QCOMPARE(describe(settings), "on");
+    }
+
+    void autostartEntryIsWrittenReadBackAndRemoved()
+    {
+        // A program path that needs every layer of quoting the entry format has.
+        const QString program = qEnvironmentVariable("HOME") + "/Apps $1 \"x\" 50%/quorvel";
+        write(program, "#!/bin/sh\n");
+        QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner));
+        LaunchAtLoginSettings settings(
+            std::make_shared<LaunchAtLoginController>(XdgAutostart::makeController([&] { return program; })));
+        write(XdgAutostart::directory(), ""); // a file where the folder belongs: nothing can be written
+        settings.setLaunchAtLogin(true);
+        QCOMPARE(describe(settings), "off launchAtLoginOnFailed");
+        QVERIFY(QFile::remove(XdgAutostart::directory()));
+        settings.setLaunchAtLogin(true);
+        QCOMPARE(describe(settings), "on");
+        QCOMPARE(XdgAutostart::entryPath(),
+                 qEnvironmentVariable("XDG_CONFIG_HOME") + "/autostart/app.quorvel.Quorvel.desktop");
+        write(XdgAutostart::entryPath(), "Hidden=true\n", QIODevice::Append); // switched off in the session settings
+        settings.refreshLaunchAtLogin();
+        QCOMPARE(describe(settings), "off");
+        settings.setLaunchAtLogin(true);
+        QVERIFY(QFile::remove(program));
+        QCOMPARE(XdgAutostart::status(), S::notFound);
+        settings.setLaunchAtLogin(false);
+        QCOMPARE(describe(settings), "off");
+        QVERIFY(!QFile::exists(XdgAutostart::entryPath()));
     }
 };
 
 int main(int argc, char **argv)
 {
-    // Settings go to a throw-away folder, never to the user's own.
+    // Settings go to a throw-away folder, and the whole process runs in Chinese, as on a Mac set
+    // to Chinese.
     QTemporaryDir home;
     qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
+    qputenv("LC_ALL", "zh_CN.UTF-8");
+    qputenv("LANG", "zh_CN.UTF-8");
+    qputenv("LANGUAGE", "zh_CN");
     QCoreApplication app(argc, argv);
     PreferencesTest test;
     return QTest::qExec(&test, argc, argv);

@@ -5,76 +5,89 @@
 
 using namespace quorvel;
 using namespace quorvel::Presentation;
-
-using IdleRow = ToggleRowModel<IdleRowStatus>;
-using DisplayRow = ToggleRowModel<DisplayRowStatus>;
-using LidRow = ToggleRowModel<ClosedLidRowStatus>;
-using Blockers = QList<QuitBlocker>;
-
+namespace TS = TimedSession;
+namespace DA = DisplayAwake;
+namespace CS = Clamshell;
+namespace AU = Authorization;
 Q_DECLARE_METATYPE(quorvel::VemoState)
-Q_DECLARE_METATYPE(IdleRow)
-Q_DECLARE_METATYPE(DisplayRow)
-Q_DECLARE_METATYPE(LidRow)
-Q_DECLARE_METATYPE(Blockers)
-Q_DECLARE_METATYPE(quorvel::Presentation::MenuBarAttention)
-Q_DECLARE_METATYPE(quorvel::Presentation::MenuBarImage)
-
-// Readable failures: "on=1 enabled=0 status=#5 tone=2 action=#0".
-namespace quorvel::Presentation {
-template <class Status> char *toString(const ToggleRowModel<Status> &row)
-{
-    int status = 0;
-    if constexpr (std::is_enum_v<Status>)
-        status = int(row.status);
-    else
-        status = int(row.status.index());
-    return qstrdup(QStringLiteral("on=%1 enabled=%2 status=#%3 tone=%4 action=#%5")
-                       .arg(row.control.isOn)
-                       .arg(row.control.isEnabled)
-                       .arg(status)
-                       .arg(int(row.tone))
-                       .arg(row.action.index())
-                       .toUtf8());
-}
-char *toString(const MenuBarImage &image)
-{
-    return qstrdup(QByteArray::number(int(image.icon)) + "/" + QByteArray::number(int(image.mark)));
-}
-} // namespace quorvel::Presentation
-namespace quorvel {
-char *toString(const LocalizationKey &key)
-{
-    return qstrdup(key.id);
-}
-} // namespace quorvel
 
 namespace {
 
-// Builds states for the tables; every setter returns the builder so a row reads as one line.
-struct StateBuilder {
+// A state built by chained setters, so that a row fits on one line.
+struct S {
     VemoState s;
-    StateBuilder &timed(TimedSessionState t) { return s.timedSession = t, *this; }
-    StateBuilder &display(DisplayAwakeState d) { return s.displayAwake = d, *this; }
-    StateBuilder &lid(ClamshellState c) { return s.clamshell = c, *this; }
-    StateBuilder &auth(AuthorizationState a) { return s.authorization = a, *this; }
-    StateBuilder &residual() { return s.startupResidual = true, *this; }
-    StateBuilder &error(VemoError e) { return s.lastError = e, *this; }
-    StateBuilder &battery(std::optional<qint64> level)
-    {
-        s.power.powerSource = PowerSource::battery;
-        s.power.batteryLevel = level;
-        return *this;
-    }
-    StateBuilder &adapter() { return s.power.powerSource = PowerSource::powerAdapter, *this; }
+    S &run(qint64 remaining) { return s.timedSession = TS::Running{remaining}, *this; }
+    S &timed(TimedSessionState t) { return s.timedSession = t, *this; }
+    S &display(DisplayAwakeState d) { return s.displayAwake = d, *this; }
+    S &lid(ClamshellState c) { return s.clamshell = c, *this; }
+    S &auth(AuthorizationState a) { return s.authorization = a, *this; }
+    S &residual(std::optional<VemoError> e = {}) { return s.startupResidual = true, s.lastError = e, *this; }
+    S &power(auto level, PowerSource p = PowerSource::battery) { return s.power = {p, level, {}, {}, {}}, *this; }
     operator VemoState() const { return s; }
 };
-StateBuilder state()
+
+const auto names = [](const char *list) { return QString::fromLatin1(list).split(' '); };
+const QStringList idleNames = names("remaining off starting permanent stopping viaClosedLid residual failed");
+const QStringList displayNames = names("systemDefault switching wakeSession couldNotTurnOn");
+const QStringList lidNames = names("onBattery lowBattery safetyStopped off transitioning onAdapter authorizationNeeded "
+                                   "authorizing failed authorizationRevoked residualAuthorized residualUnauthorized");
+const QStringList tones = names("neutral busy active warning error");
+const QStringList actions = names("none retry batteryInfo adjustTimed authorize safetyStopInfo residualNeedsAuth");
+const QStringList attentions = names("none startupResidual lowBattery safetyStopped authorizationRequired failed");
+const QStringList icons = names("idle display active lidMode"), marks = names("none timed indefinite");
+const QStringList blockers = names("timed timedPermanent lid display"), kinds = names("onAdapter onBattery lowBattery");
+
+// A case name with its one payload value in brackets: "remaining(2700)", "lid(onBattery(64))".
+template <class V> QString named(const V &v, const QStringList &names)
 {
-    return {};
+    const auto payload = [](const auto &x) -> QString {
+        if constexpr (requires { std::decay_t<decltype(x)>{{}}; }) {
+            const auto &[value] = x;
+            if constexpr (requires { value.index(); })
+                return '(' + named(value, kinds) + ')';
+            return '(' + QVariant::fromValue(value).toString() + ')';
+        }
+        return QString();
+    };
+    return names[v.index()] + std::visit(payload, v);
 }
 
-const MenuRowAction none = MenuRowActions::None{};
-constexpr auto someError = VemoError::systemCommandFailed;
+// Switch ("on"/"off", in brackets when it cannot be flipped), status, tone, action unless none, subtitle key.
+template <class Status> QString row(const ToggleRowModel<Status> &r, const QString &status, LocalizationKey subtitle)
+{
+    const QString control = QLatin1String(r.control.isOn ? "on" : "off");
+    QStringList words{r.control.isEnabled ? control : '[' + control + ']', status, tones[int(r.tone)]};
+    if (r.action.index() != 0)
+        words << named(r.action, actions);
+    return (words << subtitle.id).join(' ');
+}
+
+// Every part of the menu for one state, in English; the auto-exit threshold is 20 throughout.
+QMap<QString, QString> describe(const VemoState &s)
+{
+    const auto idle = idleWakeRow(s);
+    const auto display = displayWakeRow(s);
+    const auto lid = closedLidRow(s, 20);
+    const auto attention = menuBarAttention(s);
+    const auto icon = menuBarIcon(s);
+    QStringList quit;
+    for (const QuitBlocker &b : quitBlockers(s))
+        quit << named(b, blockers);
+    const auto lidText = closedLidStatusText(lid.status, 20);
+    const auto *running = std::get_if<TS::Running>(&s.timedSession);
+    return {
+        {"idle", row(idle, named(idle.status, idleNames), idleRowSubtitleKey(s))},
+        {"display", row(display, displayNames[int(display.status)], displayRowSubtitleKey(display.status))},
+        {"lid", row(lid, named(lid.status, lidNames), closedLidSubtitleKey(lid.status, s))
+                    + (lidText ? " \"" + *lidText + '"' : QString())},
+        {"bar", QStringList{attentions[int(attention)], icons[int(icon.icon)] + '/' + marks[int(icon.mark)],
+                            badgeSymbol(attention, icon.mark).value_or("-"), toolTipKey(attention, s).id,
+                            menuBarCountdown(s).value_or("-")}
+                    .join(' ')},
+        {"countdown", menuBarCountdown(s).value_or("-") + ' ' + (running ? timerText(running->remainingSeconds) : "-")},
+        {"quit", quit.isEmpty() ? QStringLiteral("-") : quit.join(' ')},
+    };
+}
 
 } // namespace
 
@@ -82,376 +95,93 @@ class PresentationTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void idleRow_data()
-    {
-        using namespace IdleRowStatuses;
-        QTest::addColumn<VemoState>("state");
-        QTest::addColumn<IdleRow>("row");
-        QTest::addColumn<QByteArray>("subtitle");
-        const MenuRowAction adjust = MenuRowActions::AdjustTimed{};
+    void initTestCase() { QVERIFY(Localization::installCatalogue(Localization::Catalogue::english)); }
 
-        QTest::newRow("fresh") << VemoState(state()) << IdleRow{{false, true}, Off{}, RowTone::neutral, none}
-                               << QByteArray("notActive");
-        QTest::newRow("ended") << VemoState(state().timed(TimedSession::Ended{}))
-                               << IdleRow{{false, true}, Off{}, RowTone::neutral, none} << QByteArray("notActive");
-        QTest::newRow("running") << VemoState(state().timed(TimedSession::Running{2700}))
-                                 << IdleRow{{true, true}, Remaining{2700}, RowTone::active, adjust}
-                                 << QByteArray("keepingAwake");
-        QTest::newRow("running, display on")
-            << VemoState(state().timed(TimedSession::Running{60}).display(DisplayAwake::On{}))
-            << IdleRow{{true, true}, Remaining{60}, RowTone::active, adjust} << QByteArray("activeDisplayOn");
-        QTest::newRow("indefinite") << VemoState(state().timed(TimedSession::RunningPermanent{}))
-                                    << IdleRow{{true, true}, Permanent{}, RowTone::active, adjust}
-                                    << QByteArray("keepingAwake");
-        QTest::newRow("starting") << VemoState(state().timed(TimedSession::Starting{}))
-                                  << IdleRow{{true, false}, Starting{}, RowTone::busy, none} << QByteArray("turningOn");
-        QTest::newRow("stopping") << VemoState(state().timed(TimedSession::Stopping{}))
-                                  << IdleRow{{true, false}, Stopping{}, RowTone::busy, none}
-                                  << QByteArray("turningOff");
-        QTest::newRow("failed") << VemoState(state().timed(TimedSession::Failed{VemoError::processLaunchFailed}))
-                                << IdleRow{{false, true}, Failed{}, RowTone::error, none} << QByteArray("turnOnFailed");
-        // Closed-lid mode and a leftover override the session's own status.
-        QTest::newRow("closed-lid on battery over a running session")
-            << VemoState(state().timed(TimedSession::Running{100}).lid(Clamshell::RunningOnBattery{64}))
-            << IdleRow{{true, false}, ViaClosedLid{}, RowTone::active, none} << QByteArray("viaClosedLidMode");
-        QTest::newRow("closed-lid warning over a failed session")
-            << VemoState(state().timed(TimedSession::Failed{someError}).lid(Clamshell::LowBatteryWarning{22}))
-            << IdleRow{{true, false}, ViaClosedLid{}, RowTone::active, none} << QByteArray("viaClosedLidMode");
-        QTest::newRow("leftover") << VemoState(state().timed(TimedSession::Running{100}).residual())
-                                  << IdleRow{{true, false}, Residual{}, RowTone::active, none}
-                                  << QByteArray("viaClosedLidMode");
-        // Closed-lid states that are not running leave the session in charge.
-        QTest::newRow("closed-lid safety-stopped")
-            << VemoState(state().timed(TimedSession::Running{100}).lid(Clamshell::SafetyStopped{18}))
-            << IdleRow{{true, true}, Remaining{100}, RowTone::active, adjust} << QByteArray("keepingAwake");
-        QTest::newRow("closed-lid starting")
-            << VemoState(state().timed(TimedSession::Off{}).lid(Clamshell::Starting{}))
-            << IdleRow{{false, true}, Off{}, RowTone::neutral, none} << QByteArray("notActive");
-    }
-    void idleRow()
-    {
-        QFETCH(VemoState, state);
-        QFETCH(IdleRow, row);
-        QFETCH(QByteArray, subtitle);
-        QCOMPARE(idleWakeRow(state), row);
-        QCOMPARE(idleRowSubtitleKey(state), LocalizationKey{subtitle.constData()});
-    }
-
-    void displayRow_data()
+    // Each row names the parts it checks: "part=words; part=words". TRIANGLE is the warning badge.
+    void states_data()
     {
         QTest::addColumn<VemoState>("state");
-        QTest::addColumn<DisplayRow>("row");
-        QTest::addColumn<QByteArray>("subtitle");
-        using S = DisplayRowStatus;
-
-        QTest::newRow("fresh: off and disabled")
-            << VemoState(state()) << DisplayRow{{false, false}, S::systemDefault, RowTone::neutral, none}
-            << QByteArray("systemDefault");
-        QTest::newRow("off during a session")
-            << VemoState(state().timed(TimedSession::Running{10}))
-            << DisplayRow{{false, true}, S::systemDefault, RowTone::neutral, none} << QByteArray("systemDefault");
-        QTest::newRow("off during an indefinite session under a leftover")
-            << VemoState(state().timed(TimedSession::RunningPermanent{}).residual())
-            << DisplayRow{{false, false}, S::systemDefault, RowTone::neutral, none} << QByteArray("systemDefault");
-        QTest::newRow("off during a session under closed-lid mode")
-            << VemoState(state().timed(TimedSession::Running{10}).lid(Clamshell::RunningOnPowerAdapter{}))
-            << DisplayRow{{false, false}, S::systemDefault, RowTone::neutral, none} << QByteArray("systemDefault");
-        QTest::newRow("starting") << VemoState(
-            state().timed(TimedSession::Running{10}).display(DisplayAwake::Starting{}))
-                                  << DisplayRow{{true, false}, S::switching, RowTone::busy, none}
-                                  << QByteArray("switching");
-        QTest::newRow("stopping") << VemoState(state().display(DisplayAwake::Stopping{}))
-                                  << DisplayRow{{true, false}, S::switching, RowTone::busy, none}
-                                  << QByteArray("switching");
-        QTest::newRow("on without a session")
-            << VemoState(state().display(DisplayAwake::On{}))
-            << DisplayRow{{true, true}, S::wakeSession, RowTone::active, none} << QByteArray("wakeSession");
-        QTest::newRow("failed during a session")
-            << VemoState(state().timed(TimedSession::RunningPermanent{}).display(DisplayAwake::Failed{someError}))
-            << DisplayRow{{false, true}, S::couldNotTurnOn, RowTone::error, none} << QByteArray("couldNotTurnOn");
-        QTest::newRow("failed after the session")
-            << VemoState(state().display(DisplayAwake::Failed{someError}))
-            << DisplayRow{{false, false}, S::couldNotTurnOn, RowTone::error, none} << QByteArray("couldNotTurnOn");
+        QTest::addColumn<QString>("expected");
+        auto add = [](const char *name, const VemoState &s, QString expected) {
+            QTest::newRow(name) << s << expected.replace("TRIANGLE", "exclamationmark.triangle.fill");
+        };
+        add("fresh", S(),
+            "idle=off off neutral notActive; display=[off] systemDefault neutral systemDefault; "
+            "lid=off off neutral offState; bar=none idle/none - runningOnSystemPolicy -; quit=-");
+        add("timed", S().run(2700),
+            "idle=on remaining(2700) active adjustTimed keepingAwake; display=off systemDefault neutral systemDefault; "
+            "bar=none active/timed timer preventingIdleSleep 0:45:00; quit=timed(2700)");
+        add("indefinite, display on", S().timed(TS::RunningPermanent{}).display(DA::On{}),
+            "idle=on permanent active adjustTimed activeDisplayOn; display=on wakeSession active wakeSession; "
+            "bar=none active/indefinite infinity permanentlyPreventing -; quit=timedPermanent");
+        add("display on", S().display(DA::On{}),
+            "display=on wakeSession active wakeSession; bar=none display/none - keepingRunning -; quit=-");
+        add("lid on battery, timed", S().run(50).lid(CS::RunningOnBattery{64}).power(64),
+            "idle=[on] viaClosedLid active viaClosedLidMode; display=[off] systemDefault neutral systemDefault; "
+            "lid=on onBattery(64) active batteryInfo(true) closedLidRunningBatteryStatus \"On battery · 64% · "
+            "turns off at 20%\"; bar=none lidMode/none - keepingRunning -; quit=timed(50) lid(onBattery(64))");
+        add("lid on adapter", S().lid(CS::RunningOnPowerAdapter{}),
+            "lid=on onAdapter active batteryInfo(false) closedLidRunningPowerStatus \"On · Power adapter\"; "
+            "bar=none lidMode/none - closedLidRunning -; quit=lid(onAdapter)");
+        add("lid low, timed failed", S().timed(TS::Failed{}).lid(CS::LowBatteryWarning{22}).power(22),
+            "idle=[on] viaClosedLid active viaClosedLidMode; lid=on lowBattery(22) warning batteryInfo(true) "
+            "closedLidRunningLowBatteryStatus \"Battery low · 22% · turns off at 20%\"; "
+            "bar=lowBattery lidMode/none TRIANGLE lowBattery -; quit=lid(lowBattery(22))");
+        add("leftover, timed", S().run(100).residual(),
+            "idle=[on] residual active viaClosedLidMode; display=[off] systemDefault neutral systemDefault; "
+            "lid=[on] residualUnauthorized error residualNeedsAuth readOnlyNoAuth; "
+            "bar=startupResidual lidMode/none TRIANGLE needsAttention -; quit=timed(100)");
+        add("leftover, granted", S().residual().auth(AU::Granted{}), "lid=on residualAuthorized busy sleepBlocked");
+        add("restore failed", S().residual(VemoError::clamshellRestoreFailed).auth(AU::Granted{}),
+            "lid=on residualAuthorized busy restoreFailed");
+        add("safety below T, timed", S().run(100).lid(CS::SafetyStopped{18}).power(18),
+            "idle=on remaining(100) active adjustTimed keepingAwake; lid=[off] safetyStopped(18) warning "
+            "safetyStopInfo autoExited; bar=safetyStopped active/timed stop.circle.fill autoExited 0:01:40");
+        add("safety at T", S().lid(CS::SafetyStopped{20}).power(20),
+            "lid=[off] safetyStopped(20) warning safetyStopInfo autoExited");
+        add("safety above T", S().lid(CS::SafetyStopped{18}).power(25), "lid=off safetyStopped(18) warning autoExited");
+        add("safety on adapter", S().lid(CS::SafetyStopped{18}).power(18, PowerSource::powerAdapter),
+            "lid=off safetyStopped(18) warning autoExited");
+        add("failed, level unknown", S().lid(CS::Failed{}).power(std::nullopt),
+            "lid=[off] failed error retry(true) failed; bar=failed idle/none TRIANGLE needsAttention -; quit=-");
+        add("failed at T", S().lid(CS::Failed{}).power(20), "lid=[off] failed error retry(false) failed");
+        add("lid starting", S().lid(CS::Starting{}), "lid=[on] transitioning busy ellipsis");
+        add("auth granting", S().lid(CS::AuthorizationRequired{}).auth(AU::Granting{}),
+            "lid=[off] authorizing busy authorizing; "
+            "bar=authorizationRequired idle/none exclamationmark.circle.fill authorizationRequired -");
+        add("auth denied", S().lid(CS::AuthorizationRequired{}).auth(AU::Denied{}),
+            "lid=[off] failed error retry(true) failed");
+        add("revoked", S().auth(AU::Revoked{}), "lid=off authorizationRevoked neutral authorizationRevokedState");
+        add("required", S().auth(AU::Required{}), "lid=off authorizationNeeded warning authorize authorizationNeeded");
+        add("starting", S().timed(TS::Starting{}), "idle=[on] starting busy turningOn");
+        add("failed", S().timed(TS::Failed{}), "idle=off failed error turnOnFailed");
+        add("display failed", S().display(DA::Failed{}), "display=[off] couldNotTurnOn error couldNotTurnOn");
+        // Menu-bar countdown, then the adjustment panel's timer.
+        add("-5 s", S().run(-5), "countdown=0:00:00 0:00");
+        add("59 s", S().run(59), "countdown=0:00:59 0:59");
+        add("2700 s", S().run(2700), "countdown=0:45:00 45:00");
+        add("3600 s", S().run(3600), "countdown=1:00:00 1:00:00");
+        add("360000 s", S().run(360000), "countdown=100:00:00 100:00:00");
     }
-    void displayRow()
+    void states()
     {
         QFETCH(VemoState, state);
-        QFETCH(DisplayRow, row);
-        QFETCH(QByteArray, subtitle);
-        QCOMPARE(displayWakeRow(state), row);
-        QCOMPARE(displayRowSubtitleKey(row.status), LocalizationKey{subtitle.constData()});
+        QFETCH(QString, expected);
+        QStringList actual;
+        for (const QString &part : expected.split(QStringLiteral("; ")))
+            actual << part.section('=', 0, 0) + '=' + describe(state).value(part.section('=', 0, 0), "?");
+        QCOMPARE(actual.join(QStringLiteral("; ")), expected);
+        QCOMPARE(quitDialog(state).has_value(), !quitBlockers(state).isEmpty());
     }
 
-    void closedLidRow_data()
+    void quitDialogIsLookedUpInTheInterfaceLanguage()
     {
-        using namespace ClosedLidRowStatuses;
-        QTest::addColumn<VemoState>("state");
-        QTest::addColumn<qint64>("threshold");
-        QTest::addColumn<LidRow>("row");
-        QTest::addColumn<QByteArray>("subtitle");
-        const MenuRowAction authorize = MenuRowActions::Authorize{};
-        const MenuRowAction stopInfo = MenuRowActions::SafetyStopInfo{};
-        auto retry = [](bool enabled) { return MenuRowAction(MenuRowActions::Retry{enabled}); };
-        auto info = [](bool onBattery) { return MenuRowAction(MenuRowActions::BatteryInfo{onBattery}); };
-
-        QTest::newRow("fresh") << VemoState(state()) << qint64(20)
-                               << LidRow{{false, true}, Off{}, RowTone::neutral, none} << QByteArray("offState");
-        QTest::newRow("leftover, authorized")
-            << VemoState(state().residual().auth(Authorization::Granted{})) << qint64(20)
-            << LidRow{{true, true}, ResidualAuthorized{}, RowTone::busy, none} << QByteArray("sleepBlocked");
-        QTest::newRow("leftover, authorized, restore failed")
-            << VemoState(state().residual().auth(Authorization::Granted{}).error(VemoError::clamshellRestoreFailed))
-            << qint64(20) << LidRow{{true, true}, ResidualAuthorized{}, RowTone::busy, none}
-            << QByteArray("restoreFailed");
-        QTest::newRow("leftover, denied")
-            << VemoState(state().residual().auth(Authorization::Denied{})) << qint64(20)
-            << LidRow{{true, false}, ResidualUnauthorized{}, RowTone::error, MenuRowActions::ResidualNeedsAuth{}}
-            << QByteArray("readOnlyNoAuth");
-        QTest::newRow("leftover while closed-lid runs")
-            << VemoState(state().residual().lid(Clamshell::RunningOnPowerAdapter{})) << qint64(20)
-            << LidRow{{true, true}, OnAdapter{}, RowTone::active, info(false)}
-            << QByteArray("closedLidRunningPowerStatus");
-        QTest::newRow("on battery") << VemoState(state().lid(Clamshell::RunningOnBattery{64}).battery(64)) << qint64(20)
-                                    << LidRow{{true, true}, OnBattery{64}, RowTone::active, info(true)}
-                                    << QByteArray("closedLidRunningBatteryStatus");
-        QTest::newRow("low battery") << VemoState(state().lid(Clamshell::LowBatteryWarning{23}).battery(23))
-                                     << qint64(20) << LidRow{{true, true}, LowBattery{23}, RowTone::warning, info(true)}
-                                     << QByteArray("closedLidRunningLowBatteryStatus");
-        QTest::newRow("safety-stopped, battery below T")
-            << VemoState(state().lid(Clamshell::SafetyStopped{18}).battery(18)) << qint64(20)
-            << LidRow{{false, false}, SafetyStopped{18}, RowTone::warning, stopInfo} << QByteArray("autoExited");
-        QTest::newRow("safety-stopped, battery at T")
-            << VemoState(state().lid(Clamshell::SafetyStopped{20}).battery(20)) << qint64(20)
-            << LidRow{{false, false}, SafetyStopped{20}, RowTone::warning, stopInfo} << QByteArray("autoExited");
-        QTest::newRow("safety-stopped, battery above T")
-            << VemoState(state().lid(Clamshell::SafetyStopped{18}).battery(25)) << qint64(20)
-            << LidRow{{false, true}, SafetyStopped{18}, RowTone::warning, none} << QByteArray("autoExited");
-        QTest::newRow("safety-stopped, on adapter")
-            << VemoState(state().lid(Clamshell::SafetyStopped{18}).adapter()) << qint64(60)
-            << LidRow{{false, true}, SafetyStopped{18}, RowTone::warning, none} << QByteArray("autoExited");
-        QTest::newRow("failed on battery, unknown level counts as 100")
-            << VemoState(state().lid(Clamshell::Failed{someError}).battery(std::nullopt)) << qint64(60)
-            << LidRow{{false, false}, Failed{}, RowTone::error, retry(true)} << QByteArray("failed");
-        QTest::newRow("failed on battery at T")
-            << VemoState(state().lid(Clamshell::Failed{someError}).battery(20)) << qint64(20)
-            << LidRow{{false, false}, Failed{}, RowTone::error, retry(false)} << QByteArray("failed");
-        QTest::newRow("on adapter") << VemoState(state().lid(Clamshell::RunningOnPowerAdapter{}).adapter())
-                                    << qint64(20) << LidRow{{true, true}, OnAdapter{}, RowTone::active, info(false)}
-                                    << QByteArray("closedLidRunningPowerStatus");
-        QTest::newRow("starting") << VemoState(state().lid(Clamshell::Starting{})) << qint64(20)
-                                  << LidRow{{true, false}, Transitioning{}, RowTone::busy, none}
-                                  << QByteArray("ellipsis");
-        QTest::newRow("stopping") << VemoState(state().lid(Clamshell::Stopping{})) << qint64(20)
-                                  << LidRow{{true, false}, Transitioning{}, RowTone::busy, none}
-                                  << QByteArray("ellipsis");
-        QTest::newRow("needs authorization, revoked before")
-            << VemoState(state().lid(Clamshell::AuthorizationRequired{}).auth(Authorization::Revoked{})) << qint64(20)
-            << LidRow{{false, true}, AuthorizationNeeded{}, RowTone::warning, authorize}
-            << QByteArray("authorizationNeeded");
-        QTest::newRow("needs authorization, granting")
-            << VemoState(state().lid(Clamshell::AuthorizationRequired{}).auth(Authorization::Granting{})) << qint64(20)
-            << LidRow{{false, false}, Authorizing{}, RowTone::busy, none} << QByteArray("authorizing");
-        QTest::newRow("needs authorization, denied")
-            << VemoState(state().lid(Clamshell::AuthorizationRequired{}).auth(Authorization::Denied{})) << qint64(20)
-            << LidRow{{false, false}, Failed{}, RowTone::error, retry(true)} << QByteArray("failed");
-        QTest::newRow("needs authorization, failed on battery at T")
-            << VemoState(state()
-                             .lid(Clamshell::AuthorizationRequired{})
-                             .auth(Authorization::Failed{VemoError::authorizationInstallFailed})
-                             .battery(10))
-            << qint64(20) << LidRow{{false, false}, Failed{}, RowTone::error, retry(true)} << QByteArray("failed");
-        QTest::newRow("off, revoked") << VemoState(state().auth(Authorization::Revoked{})) << qint64(20)
-                                      << LidRow{{false, true}, AuthorizationRevoked{}, RowTone::neutral, none}
-                                      << QByteArray("authorizationRevokedState");
-        QTest::newRow("off, required") << VemoState(state().auth(Authorization::Required{})) << qint64(20)
-                                       << LidRow{{false, true}, AuthorizationNeeded{}, RowTone::warning, authorize}
-                                       << QByteArray("authorizationNeeded");
-        QTest::newRow("off, failed") << VemoState(state().auth(Authorization::Failed{someError})) << qint64(20)
-                                     << LidRow{{false, true}, Off{}, RowTone::neutral, none} << QByteArray("offState");
-    }
-    void closedLidRow()
-    {
-        QFETCH(VemoState, state);
-        QFETCH(qint64, threshold);
-        QFETCH(LidRow, row);
-        QFETCH(QByteArray, subtitle);
-        QCOMPARE(Presentation::closedLidRow(state, threshold), row);
-        QCOMPARE(closedLidSubtitleKey(row.status, state), LocalizationKey{subtitle.constData()});
-    }
-
-    void closedLidStatusTextFillsLevelAndThresholdInTheCurrentLanguage()
-    {
-        using namespace ClosedLidRowStatuses;
-        QVERIFY(Localization::installCatalogue(Localization::Catalogue::english));
-        QCOMPARE(closedLidStatusText(OnBattery{64}, 20), QStringLiteral("On battery · 64% · turns off at 20%"));
-        QCOMPARE(closedLidStatusText(LowBattery{23}, 35), QStringLiteral("Battery low · 23% · turns off at 35%"));
-        QCOMPARE(closedLidStatusText(OnAdapter{}, 20), QStringLiteral("On · Power adapter"));
-        QCOMPARE(closedLidStatusText(SafetyStopped{18}, 20), std::nullopt);
-        QCOMPARE(closedLidStatusText(ResidualAuthorized{}, 20), std::nullopt);
-
+        const auto dialog = quitDialog(S().run(10)).value();
+        QCOMPARE(dialog.title + '|' + dialog.confirmLabel + '|' + dialog.cancelLabel, "Quit Quorvel?|Quit|Cancel");
+        QCOMPARE(dialog.bodyLines,
+                 QStringList{"Quitting turns off every mode and restores your Mac’s normal sleep settings."});
         QVERIFY(Localization::installCatalogue(Localization::Catalogue::simplifiedChinese));
-        QCOMPARE(closedLidStatusText(OnBattery{64}, 20), QStringLiteral("使用电池 · 64% · 降至 20% 时关闭"));
-        QVERIFY(Localization::installCatalogue(Localization::Catalogue::english));
-    }
-
-    void menuBar_data()
-    {
-        QTest::addColumn<VemoState>("state");
-        QTest::addColumn<MenuBarAttention>("attention");
-        QTest::addColumn<MenuBarImage>("image");
-        QTest::addColumn<QString>("badge"); // empty: no badge
-        QTest::addColumn<QByteArray>("toolTip");
-        using A = MenuBarAttention;
-        using I = MenuBarIcon;
-        using M = MenuBarSessionMark;
-        const QString triangle = QStringLiteral("exclamationmark.triangle.fill");
-
-        QTest::newRow("fresh") << VemoState(state()) << A::none << MenuBarImage{I::idle, M::none} << QString()
-                               << QByteArray("runningOnSystemPolicy");
-        QTest::newRow("timed") << VemoState(state().timed(TimedSession::Running{2700})) << A::none
-                               << MenuBarImage{I::active, M::timed} << QStringLiteral("timer")
-                               << QByteArray("preventingIdleSleep");
-        QTest::newRow("indefinite wins over display-awake")
-            << VemoState(state().timed(TimedSession::RunningPermanent{}).display(DisplayAwake::On{})) << A::none
-            << MenuBarImage{I::active, M::indefinite} << QStringLiteral("infinity")
-            << QByteArray("permanentlyPreventing");
-        QTest::newRow("display-awake alone")
-            << VemoState(state().display(DisplayAwake::On{})) << A::none << MenuBarImage{I::display, M::none}
-            << QString() << QByteArray("keepingRunning");
-        QTest::newRow("closed-lid with a session")
-            << VemoState(state().timed(TimedSession::Running{50}).lid(Clamshell::RunningOnBattery{64})) << A::none
-            << MenuBarImage{I::lidMode, M::none} << QString() << QByteArray("keepingRunning");
-        QTest::newRow("closed-lid with display-awake")
-            << VemoState(state().display(DisplayAwake::On{}).lid(Clamshell::RunningOnPowerAdapter{})) << A::none
-            << MenuBarImage{I::lidMode, M::none} << QString() << QByteArray("keepingRunning");
-        QTest::newRow("closed-lid alone")
-            << VemoState(state().lid(Clamshell::RunningOnPowerAdapter{})) << A::none
-            << MenuBarImage{I::lidMode, M::none} << QString() << QByteArray("closedLidRunning");
-        QTest::newRow("leftover") << VemoState(state().residual()) << A::startupResidual
-                                  << MenuBarImage{I::lidMode, M::none} << triangle << QByteArray("needsAttention");
-        QTest::newRow("leftover beats low battery")
-            << VemoState(state().residual().lid(Clamshell::LowBatteryWarning{22})) << A::startupResidual
-            << MenuBarImage{I::lidMode, M::none} << triangle << QByteArray("needsAttention");
-        QTest::newRow("low battery") << VemoState(state().lid(Clamshell::LowBatteryWarning{22})) << A::lowBattery
-                                     << MenuBarImage{I::lidMode, M::none} << triangle << QByteArray("lowBattery");
-        QTest::newRow("safety stop beats the session mark")
-            << VemoState(state().timed(TimedSession::Running{100}).lid(Clamshell::SafetyStopped{18}))
-            << A::safetyStopped << MenuBarImage{I::active, M::timed} << QStringLiteral("stop.circle.fill")
-            << QByteArray("autoExited");
-        QTest::newRow("failed") << VemoState(state().lid(Clamshell::Failed{someError})) << A::failed
-                                << MenuBarImage{I::idle, M::none} << triangle << QByteArray("needsAttention");
-        QTest::newRow("authorization required while granting")
-            << VemoState(state().lid(Clamshell::AuthorizationRequired{}).auth(Authorization::Granting{}))
-            << A::authorizationRequired << MenuBarImage{I::idle, M::none}
-            << QStringLiteral("exclamationmark.circle.fill") << QByteArray("authorizationRequired");
-    }
-    void menuBar()
-    {
-        QFETCH(VemoState, state);
-        QFETCH(MenuBarAttention, attention);
-        QFETCH(MenuBarImage, image);
-        QFETCH(QString, badge);
-        QFETCH(QByteArray, toolTip);
-        QCOMPARE(menuBarAttention(state), attention);
-        QCOMPARE(menuBarIcon(state), image);
-        QCOMPARE(badgeSymbol(attention, image.mark).value_or(QString()), badge);
-        QCOMPARE(toolTipKey(attention, state), LocalizationKey{toolTip.constData()});
-    }
-
-    void menuBarCountdown_data()
-    {
-        QTest::addColumn<VemoState>("state");
-        QTest::addColumn<QString>("text"); // empty: none
-        auto running = [](qint64 r) { return state().timed(TimedSession::Running{r}); };
-        QTest::newRow("45 minutes keep the hours") << VemoState(running(2700)) << QStringLiteral("0:45:00");
-        QTest::newRow("one second short of an hour") << VemoState(running(3599)) << QStringLiteral("0:59:59");
-        QTest::newRow("one hour") << VemoState(running(3600)) << QStringLiteral("1:00:00");
-        QTest::newRow("3 h 05 min 09 s") << VemoState(running(11109)) << QStringLiteral("3:05:09");
-        QTest::newRow("hours beyond two digits") << VemoState(running(360000)) << QStringLiteral("100:00:00");
-        QTest::newRow("negative") << VemoState(running(-5)) << QStringLiteral("0:00:00");
-        QTest::newRow("indefinite") << VemoState(state().timed(TimedSession::RunningPermanent{})) << QString();
-        QTest::newRow("under closed-lid mode")
-            << VemoState(running(2700).lid(Clamshell::RunningOnBattery{64})) << QString();
-        QTest::newRow("under a leftover") << VemoState(running(2700).residual()) << QString();
-        QTest::newRow("beside a safety-stopped closed-lid")
-            << VemoState(running(61).lid(Clamshell::SafetyStopped{18})) << QStringLiteral("0:01:01");
-    }
-    void menuBarCountdown()
-    {
-        QFETCH(VemoState, state);
-        QFETCH(QString, text);
-        QCOMPARE(Presentation::menuBarCountdown(state).value_or(QString()), text);
-    }
-
-    void timerText_data()
-    {
-        QTest::addColumn<qint64>("seconds");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("45 minutes") << qint64(2700) << QStringLiteral("45:00");
-        QTest::newRow("under a minute") << qint64(59) << QStringLiteral("0:59");
-        QTest::newRow("just under an hour") << qint64(3599) << QStringLiteral("59:59");
-        QTest::newRow("one hour") << qint64(3600) << QStringLiteral("1:00:00");
-        QTest::newRow("1 h 01 min 01 s") << qint64(3661) << QStringLiteral("1:01:01");
-        QTest::newRow("eight hours") << qint64(28800) << QStringLiteral("8:00:00");
-        QTest::newRow("negative") << qint64(-5) << QStringLiteral("0:00");
-    }
-    void timerText()
-    {
-        QFETCH(qint64, seconds);
-        QFETCH(QString, text);
-        QCOMPARE(Presentation::timerText(seconds), text);
-    }
-
-    void quitBlockers_data()
-    {
-        using QuitBlockers::Timed, QuitBlockers::TimedPermanent;
-        using namespace ClamshellQuitKinds;
-        QTest::addColumn<VemoState>("state");
-        QTest::addColumn<Blockers>("blockers");
-        QTest::newRow("fresh") << VemoState(state()) << Blockers{};
-        QTest::newRow("timed") << VemoState(state().timed(TimedSession::Running{2700})) << Blockers{Timed{2700}};
-        QTest::newRow("indefinite with display-awake")
-            << VemoState(state().timed(TimedSession::RunningPermanent{}).display(DisplayAwake::On{}))
-            << Blockers{TimedPermanent{}};
-        QTest::newRow("display-awake alone") << VemoState(state().display(DisplayAwake::On{})) << Blockers{};
-        QTest::newRow("session still starting") << VemoState(state().timed(TimedSession::Starting{})) << Blockers{};
-        QTest::newRow("timed, then closed-lid on battery")
-            << VemoState(state().timed(TimedSession::Running{90}).lid(Clamshell::RunningOnBattery{64}))
-            << Blockers{Timed{90}, QuitBlockers::Clamshell{OnBattery{64}}};
-        QTest::newRow("closed-lid warning") << VemoState(state().lid(Clamshell::LowBatteryWarning{22}))
-                                            << Blockers{QuitBlockers::Clamshell{LowBattery{22}}};
-        QTest::newRow("indefinite, then closed-lid on adapter")
-            << VemoState(state().timed(TimedSession::RunningPermanent{}).lid(Clamshell::RunningOnPowerAdapter{}))
-            << Blockers{TimedPermanent{}, QuitBlockers::Clamshell{OnAdapter{}}};
-        QTest::newRow("closed-lid safety-stopped")
-            << VemoState(state().lid(Clamshell::SafetyStopped{18})) << Blockers{};
-        QTest::newRow("leftover alone") << VemoState(state().residual()) << Blockers{};
-    }
-    void quitBlockers()
-    {
-        QFETCH(VemoState, state);
-        QFETCH(Blockers, blockers);
-        QVERIFY(Presentation::quitBlockers(state) == blockers);
-        QCOMPARE(quitDialog(state).has_value(), !blockers.isEmpty());
-    }
-
-    void quitDialogIsLookedUpWhenAsked()
-    {
-        const VemoState running = state().timed(TimedSession::Running{10});
-        QVERIFY(Localization::installCatalogue(Localization::Catalogue::english));
-        const QuitDialogContent english{QStringLiteral("Quit Quorvel?"),
-                                        {QStringLiteral("Quitting turns off every mode and restores your Mac’s "
-                                                        "normal sleep settings.")},
-                                        QStringLiteral("Quit"),
-                                        QStringLiteral("Cancel")};
-        QCOMPARE(quitDialog(running), english);
-
-        QVERIFY(Localization::installCatalogue(Localization::Catalogue::simplifiedChinese));
-        const auto chinese = quitDialog(running);
-        QVERIFY(chinese);
-        QCOMPARE(chinese->title, QStringLiteral("要退出 Quorvel 吗？"));
-        QCOMPARE(chinese->confirmLabel, QStringLiteral("退出"));
-        QCOMPARE(chinese->cancelLabel, QStringLiteral("取消"));
+        QCOMPARE(quitDialog(S().run(10))->title, QStringLiteral("要退出 Quorvel 吗？"));
         QVERIFY(Localization::installCatalogue(Localization::Catalogue::english));
     }
 };

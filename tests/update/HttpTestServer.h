@@ -1,90 +1,61 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
+#include <QHostAddress>
 #include <QMap>
-#include <QObject>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QUrl>
-#include <chrono>
-#include <optional>
-
-class QTcpSocket;
 
 namespace quorvel::test {
 
-// A small HTTP/1.1 server on 127.0.0.1 with scripted answers per method and path. Every
-// answer closes its connection. Requests without a script get 404.
-class HttpTestServer : public QObject {
-    Q_OBJECT
+// An HTTP server on 127.0.0.1 that answers each request ("GET /path", percent-encoding as sent)
+// with scripted raw responses, the last one repeating, and closes the connection after each. An
+// empty answer (or none scripted) is never sent: the server stays silent.
+class HttpTestServer {
 public:
-    struct Response {
-        enum class Mode {
-            answer,      // status line, headers and body at once
-            neverAnswer, // read the request, then stay silent until the client gives up
-            trickle,     // headers at once, then one body byte per `trickleInterval`
-        };
-        int status = 200;
-        QList<QPair<QByteArray, QByteArray>> headers;
-        QByteArray body;
-        // Sent as is when set; otherwise the body's length, unless omitContentLength.
-        std::optional<QByteArray> contentLength;
-        bool omitContentLength = false;
-        Mode mode = Mode::answer;
-        std::chrono::milliseconds trickleInterval{50};
-
-        static Response ok(QByteArray body)
-        {
-            Response r;
-            r.body = std::move(body);
-            return r;
-        }
-        static Response withStatus(int code)
-        {
-            Response r;
-            r.status = code;
-            return r;
-        }
-        static Response silent()
-        {
-            Response r;
-            r.mode = Mode::neverAnswer;
-            return r;
-        }
-    };
-
-    struct Request {
-        QByteArray method;
-        QByteArray path;                      // as sent, percent-encoding included
-        QMap<QByteArray, QByteArray> headers; // names in lower case
-    };
-
-    HttpTestServer();
-    bool isListening() const { return m_server.isListening(); }
-    // http://127.0.0.1:<port><path>
-    QUrl url(const QString &path) const;
-
-    // Each request for (method, path) takes the next scripted answer; the last one repeats.
-    void route(const QByteArray &method, const QByteArray &path, QList<Response> answers);
-    void route(const QByteArray &method, const QByteArray &path, Response answer)
+    HttpTestServer()
     {
-        route(method, path, QList<Response>{std::move(answer)});
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { read(socket); });
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, [this, socket] {
+                    m_abandoned += socket->property("owed").toBool();
+                    socket->deleteLater();
+                });
+            }
+        });
+        m_server.listen(QHostAddress::LocalHost);
     }
-
-    const QList<Request> &requests() const { return m_requests; }
-    int count(const QByteArray &method, const QByteArray &path) const;
+    QUrl url(const QString &path) const
+    {
+        return QUrl("http://127.0.0.1:" + QString::number(m_server.serverPort()) + path);
+    }
+    void route(const QByteArray &request, QList<QByteArray> answers) { m_routes[request] = std::move(answers); }
+    // The heads of the requests received (request line and headers), in order.
+    const QList<QByteArray> &requests() const { return m_requests; }
     // Connections the client closed while the server still owed them an answer.
     int abandoned() const { return m_abandoned; }
 
 private:
-    void accept();
-    void readFrom(QTcpSocket *socket);
-    void respond(QTcpSocket *socket, const Request &request);
+    void read(QTcpSocket *socket)
+    {
+        const QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
+        socket->setProperty("buffer", buffer);
+        if (!buffer.contains("\r\n\r\n"))
+            return;
+        m_requests << buffer.left(buffer.indexOf("\r\n\r\n") + 2);
+        QList<QByteArray> &answers = m_routes[buffer.left(buffer.indexOf(" HTTP/"))];
+        const QByteArray answer = answers.size() > 1 ? answers.takeFirst() : answers.value(0);
+        socket->setProperty("owed", answer.isEmpty());
+        socket->write(answer);
+        if (!answer.isEmpty())
+            socket->disconnectFromHost();
+    }
 
-    QTcpServer m_server;
-    QMap<QPair<QByteArray, QByteArray>, QList<Response>> m_routes;
-    QList<Request> m_requests;
+    QMap<QByteArray, QList<QByteArray>> m_routes;
+    QList<QByteArray> m_requests;
     int m_abandoned = 0;
+    QTcpServer m_server; // last, so that its connections close while the rest still exists
 };
 
 } // namespace quorvel::test
