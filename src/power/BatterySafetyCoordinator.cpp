@@ -1,12 +1,8 @@
 #include "power/BatterySafetyCoordinator.h"
 
+#include "prefs/Preferences.h"
 #include "records/DiagnosticLog.h"
 #include "records/VemoEvent.h"
-
-#include <QRegularExpression>
-#include <algorithm>
-#include <cmath>
-#include <limits>
 
 namespace quorvel {
 
@@ -14,43 +10,6 @@ namespace {
 
 using DiagnosticLog::Category;
 using DiagnosticLog::Level;
-
-std::optional<qint64> storedInteger(const QVariant &value)
-{
-    switch (value.metaType().id()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort: return value.toLongLong();
-    case QMetaType::ULong:
-    case QMetaType::ULongLong:
-        return qint64(std::min<qulonglong>(value.toULongLong(), qulonglong(std::numeric_limits<qint64>::max())));
-    case QMetaType::Double:
-    case QMetaType::Float: {
-        // A property-list number written as a real still counts when it is a whole number.
-        const double d = value.toDouble();
-        if (!std::isfinite(d) || d != std::trunc(d))
-            return std::nullopt;
-        return qint64(std::clamp(d, -1e18, 1e18));
-    }
-    case QMetaType::QString: {
-        static const QRegularExpression whole(QStringLiteral("^[+-]?[0-9]+$"));
-        const QString text = value.toString();
-        if (!whole.match(text).hasMatch())
-            return std::nullopt;
-        bool ok = false;
-        const qint64 n = text.toLongLong(&ok);
-        if (ok)
-            return n;
-        // Too many digits for 64 bits is still a whole number: its sign says which bound.
-        return text.startsWith(QLatin1Char('-')) ? std::numeric_limits<qint64>::min()
-                                                 : std::numeric_limits<qint64>::max();
-    }
-    default: return std::nullopt;
-    }
-}
 
 void append(EventJournal *journal, VemoEventKind kind, std::optional<SystemEvidence> evidence = std::nullopt)
 {
@@ -73,10 +32,8 @@ BatterySafetyCoordinator::BatterySafetyCoordinator(QPointer<AppStateStore> store
 
 qint64 BatterySafetyCoordinator::autoExitThreshold(const UserDefaults &defaults)
 {
-    const std::optional<qint64> stored = storedInteger(defaults.value(QLatin1String(thresholdKey)));
-    if (!stored)
-        return defaultThreshold;
-    return std::clamp(*stored, minimumThreshold, maximumThreshold);
+    // One reading rule for the safety stop and the settings window alike.
+    return Preferences::autoExitThreshold(defaults);
 }
 
 qint64 BatterySafetyCoordinator::autoExitThreshold() const
