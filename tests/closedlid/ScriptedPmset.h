@@ -1,128 +1,89 @@
 #pragma once
 
-// A scripted stand-in for sudo + pmset, in-process: it keeps one sleep-disabled value and
-// answers the three closed-lid command lines the way the real tools do, faults included
-// (a write that exits 0 but changes nothing, a refusal, an unreadable report).
+// Shared fixtures of the closed-lid tests: an in-process sudo + pmset, and the module wired as
+// the composition root wires it.
 
-#include "closedlid/SystemCommands.h"
-#include "records/EventJournal.h"
-
-#include <QDir>
-#include <QList>
-#include <QStringList>
-#include <QTemporaryDir>
-#include <memory>
-#include <optional>
+#include "closedlid/ClosedLidModule.h"
+#include "closedlid/SudoersAuthorization.h"
+#include "idle/TimedSleepPreventer.h"
+#include "power/BatterySafetyCoordinator.h"
+#include "power/PowerMonitor.h"
+#include "support/FakeChildProcess.h"
+#include "support/FakeScheduler.h"
+#include "support/Printers.h"
 
 namespace quorvel::test {
 
+// One sleep-disabled value behind the three command lines, with the faults the real tools show.
 struct ScriptedPmset {
-    using Command = ClamshellCapabilityProbe::Command;
-
-    std::optional<int> sleepDisabled = 0; // absent: pmset -g has no such line
-    int applyExit = 0;
-    bool applyTakesEffect = true;
-    int restoreExit = 0;
-    bool restoreTakesEffect = true;
-    int restoreFailures = 0;       // the next n restores exit 0 but change nothing
-    std::optional<QString> report; // forces the read-back text
-    QList<Command> calls;
-
-    CommandResult run(const Command &command)
-    {
-        calls.append(command);
-        if (command == ClamshellCapabilityProbe::applyOverrideCommand()) {
-            if (applyTakesEffect)
-                sleepDisabled = 1;
-            return {QString(), applyExit};
-        }
-        if (command == ClamshellCapabilityProbe::restoreDefaultCommand()) {
-            if (restoreFailures > 0)
-                --restoreFailures;
-            else if (restoreTakesEffect)
-                sleepDisabled = 0;
-            return {QString(), restoreExit};
-        }
-        if (command == ClamshellCapabilityProbe::readSettingsCommand()) {
-            if (report)
-                return {*report, 0};
-            QString text = QStringLiteral("System-wide power settings:\nCurrently in use:\n standby 1\n");
-            if (sleepDisabled)
-                text += QStringLiteral(" SleepDisabled\t\t%1\n").arg(*sleepDisabled);
-            return {text, 0};
-        }
-        return {QString(), -1};
-    }
-
-    // `sudo -n` refuses everything, as without the rule: exit 1, nothing changes.
-    void refuseSudo()
-    {
-        applyExit = restoreExit = 1;
-        applyTakesEffect = restoreTakesEffect = false;
-    }
+    int sleepDisabled = 0, runs = 0;
+    QString faults; // "applyExits1" (and switches), "restoreNoEffect" (exits 0), "sudoRefused" (exit 1, nothing)
 
     CommandRunner runner()
     {
-        return [this](const Command &command) { return run(command); };
-    }
-    PmsetReader reader()
-    {
-        return [this] { return run(ClamshellCapabilityProbe::readSettingsCommand()).stdout; };
-    }
-
-    // "apply", "restore" and "read" in the order they ran.
-    QStringList trace() const
-    {
-        QStringList names;
-        for (const Command &c : calls) {
-            if (c == ClamshellCapabilityProbe::applyOverrideCommand())
-                names << QStringLiteral("apply");
-            else if (c == ClamshellCapabilityProbe::restoreDefaultCommand())
-                names << QStringLiteral("restore");
-            else if (c == ClamshellCapabilityProbe::readSettingsCommand())
-                names << QStringLiteral("read");
-            else
-                names << c.launchPath;
-        }
-        return names;
+        return [this](const ClamshellCapabilityProbe::Command &command) -> CommandResult {
+            const bool apply = command == ClamshellCapabilityProbe::applyOverrideCommand(),
+                       refused = faults.contains("sudoRefused");
+            if (++runs, command == ClamshellCapabilityProbe::readSettingsCommand())
+                return {QString(" SleepDisabled\t%1\n").arg(sleepDisabled), 0};
+            if (!refused && (apply || !faults.contains("restoreNoEffect")))
+                sleepDisabled = apply;
+            return {QString(), refused || (apply && faults.contains("applyExits1"))};
+        };
     }
 };
 
-// The case names of the recorded events, in order ("clamshellStarted", ...).
-inline QStringList kindsOf(const InMemoryEventJournal &journal)
+// Case names in order; a stop adds its reason and a revoke its success: "clamshellStopped(quit)".
+inline QString kindsOf(const InMemoryEventJournal &journal)
 {
     QStringList kinds;
-    for (const VemoEvent &event : journal.events())
+    for (const VemoEvent &event : journal.events()) {
         kinds << caseName(event.kind);
-    return kinds;
+        if (const auto *stopped = std::get_if<EventKind::ClamshellStopped>(&event.kind))
+            kinds.last() += QStringList{"(manual)", "(safety)", "(quit)", "(failed)"}.at(int(stopped->reason));
+        if (const auto *revoked = std::get_if<EventKind::AuthorizationRevoked>(&event.kind))
+            kinds.last() += revoked->success ? "(true)" : "(false)";
+    }
+    return kinds.join(' ');
 }
 
-// Log files and preferences of the code under test go to `home`, never to the user's.
-inline void isolateUserFolders(const QTemporaryDir &home)
-{
-    qputenv("HOME", home.path().toLocal8Bit());
-    for (const char *variable : {"XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
-        qputenv(variable, (home.path() + QLatin1Char('/') + QLatin1String(variable)).toLocal8Bit());
-}
+// The module with scripted alerts and virtual time, after its start-up verify. Without `live` the
+// tools are `pmset` and the rule is `rule`; with it, the real sudoers functions and `runner`.
+struct Rig {
+    AppStateStore store;
+    std::shared_ptr<InMemoryEventJournal> journal = std::make_shared<InMemoryEventJournal>(50);
+    std::shared_ptr<FakeScheduler> scheduler = std::make_shared<FakeScheduler>();
+    ScriptedPmset pmset;
+    FakeChildProcessFactory children;
+    TimedSleepPreventer timed{&store, "/bin/sh", 0, {}, {}, scheduler, children.factory()}; // any program will do
+    bool rule;
+    QList<int> answers{alertFirstButton, alertSecondButton}; // to the alerts, in order; then "cancel"
+    QStringList alerts;                                      // title keys
+    AuthorizationManager::Checker checker = [this] { return Result<bool>(rule); };
+    AuthorizationManager::Revoker revoker = [this] { return rule = false, RevokeOutcome(Revoke::Completed{}); };
+    std::unique_ptr<LiveClosedLidModule> module;
 
-inline PowerContext adapterPower(std::optional<qint64> level = std::nullopt)
-{
-    return PowerContext{PowerSource::powerAdapter, level, false, std::nullopt, QDateTime()};
-}
-
-inline PowerContext batteryPower(std::optional<qint64> level)
-{
-    return PowerContext{PowerSource::battery, level, false, std::nullopt, QDateTime()};
-}
-
-inline PowerContext unknownPower()
-{
-    return PowerContext{PowerSource::unknown, std::nullopt, false, std::nullopt, QDateTime()};
-}
+    explicit Rig(const PowerContext &power, bool ruleInstalled = true,
+                 const SudoersAuthorization::Setup *live = nullptr, CommandRunner runner = {})
+        : store(power)
+        , rule(ruleInstalled)
+    {
+        runner = live ? runner : pmset.runner();
+        if (live)
+            checker = makeChecker(*live), revoker = makeRevoker(*live);
+        auto controller = std::make_shared<ClamshellKeepRunningController>(&store, runner, journal);
+        auto manager = std::make_unique<AuthorizationManager>(
+            &store, checker, live ? makeGrantor(*live) : AuthorizationManager::Grantor(), journal);
+        module = std::make_unique<LiveClosedLidModule>(LiveClosedLidModule::Parts{
+            &store, journal, controller, std::move(manager),
+            std::make_unique<BatterySafetyCoordinator>(&store, controller, journal, nullptr), nullptr, &timed,
+            makePmsetReader(runner), revoker, checker,
+            [this](const Alert &alert) {
+                return alerts << alert.titleKey, answers.isEmpty() ? alertSecondButton : answers.takeFirst();
+            },
+            nullptr, scheduler});
+        module->authorizationManager().verify();
+    }
+};
 
 } // namespace quorvel::test
-
-Q_DECLARE_METATYPE(quorvel::PowerContext)
-Q_DECLARE_METATYPE(quorvel::ClamshellState)
-Q_DECLARE_METATYPE(quorvel::AuthorizationState)
-Q_DECLARE_METATYPE(std::optional<quorvel::VemoError>)
