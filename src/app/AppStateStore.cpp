@@ -3,7 +3,8 @@
 namespace quorvel {
 
 AppStateStore::AppStateStore(PowerContext power, std::shared_ptr<Clock> clock, QObject *parent)
-    : QObject(parent), m_clock(clock ? std::move(clock) : Clock::system())
+    : QObject(parent)
+    , m_clock(clock ? std::move(clock) : Clock::system())
 {
     m_state.power = std::move(power);
 }
@@ -28,8 +29,7 @@ qint64 AppStateStore::threshold() const
 
 // A field write always announces itself, even when the value is unchanged: observers
 // are told once for every field an operation touches.
-template <class T>
-void AppStateStore::write(T VemoState::*field, T value)
+template <class T> void AppStateStore::write(T VemoState::*field, T value)
 {
     m_state.*field = std::move(value);
     emit changed();

@@ -52,8 +52,7 @@ signals:
     void changed();
 
 private:
-    template <class T>
-    void write(T VemoState::*field, T value);
+    template <class T> void write(T VemoState::*field, T value);
     static ClamshellState runningState(const ClamshellState &current, const PowerContext &power);
 
     VemoState m_state;

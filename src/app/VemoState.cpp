@@ -45,7 +45,7 @@ std::optional<ModuleId> moduleIdFromRaw(const QString &raw)
 bool isClamshellRunning(const ClamshellState &state)
 {
     return is<Clamshell::RunningOnPowerAdapter>(state) || is<Clamshell::RunningOnBattery>(state)
-        || is<Clamshell::LowBatteryWarning>(state);
+           || is<Clamshell::LowBatteryWarning>(state);
 }
 
 } // namespace quorvel

@@ -8,8 +8,7 @@
 namespace quorvel {
 
 // True when the variant currently holds case T.
-template <class T, class... Ts>
-constexpr bool is(const std::variant<Ts...> &v)
+template <class T, class... Ts> constexpr bool is(const std::variant<Ts...> &v)
 {
     return std::holds_alternative<T>(v);
 }
@@ -43,29 +42,47 @@ std::optional<ModuleId> moduleIdFromRaw(const QString &raw);
 enum class ClamshellStopReason { manual, safety, quit, failed };
 
 namespace TimedSession {
-struct Off { bool operator==(const Off &) const = default; };
-struct Starting { bool operator==(const Starting &) const = default; };
+struct Off {
+    bool operator==(const Off &) const = default;
+};
+struct Starting {
+    bool operator==(const Starting &) const = default;
+};
 struct Running {
     qint64 remainingSeconds = 0;
     bool operator==(const Running &) const = default;
 };
-struct RunningPermanent { bool operator==(const RunningPermanent &) const = default; };
-struct Stopping { bool operator==(const Stopping &) const = default; };
-struct Ended { bool operator==(const Ended &) const = default; };
+struct RunningPermanent {
+    bool operator==(const RunningPermanent &) const = default;
+};
+struct Stopping {
+    bool operator==(const Stopping &) const = default;
+};
+struct Ended {
+    bool operator==(const Ended &) const = default;
+};
 struct Failed {
     VemoError error;
     bool operator==(const Failed &) const = default;
 };
 } // namespace TimedSession
-using TimedSessionState = std::variant<TimedSession::Off, TimedSession::Starting, TimedSession::Running,
-                                       TimedSession::RunningPermanent, TimedSession::Stopping, TimedSession::Ended,
-                                       TimedSession::Failed>;
+using TimedSessionState =
+    std::variant<TimedSession::Off, TimedSession::Starting, TimedSession::Running, TimedSession::RunningPermanent,
+                 TimedSession::Stopping, TimedSession::Ended, TimedSession::Failed>;
 
 namespace DisplayAwake {
-struct Off { bool operator==(const Off &) const = default; };
-struct Starting { bool operator==(const Starting &) const = default; };
-struct On { bool operator==(const On &) const = default; };
-struct Stopping { bool operator==(const Stopping &) const = default; };
+struct Off {
+    bool operator==(const Off &) const = default;
+};
+struct Starting {
+    bool operator==(const Starting &) const = default;
+};
+struct On {
+    bool operator==(const On &) const = default;
+};
+struct Stopping {
+    bool operator==(const Stopping &) const = default;
+};
 struct Failed {
     VemoError error;
     bool operator==(const Failed &) const = default;
@@ -75,10 +92,18 @@ using DisplayAwakeState = std::variant<DisplayAwake::Off, DisplayAwake::Starting
                                        DisplayAwake::Stopping, DisplayAwake::Failed>;
 
 namespace Clamshell {
-struct Off { bool operator==(const Off &) const = default; };
-struct AuthorizationRequired { bool operator==(const AuthorizationRequired &) const = default; };
-struct Starting { bool operator==(const Starting &) const = default; };
-struct RunningOnPowerAdapter { bool operator==(const RunningOnPowerAdapter &) const = default; };
+struct Off {
+    bool operator==(const Off &) const = default;
+};
+struct AuthorizationRequired {
+    bool operator==(const AuthorizationRequired &) const = default;
+};
+struct Starting {
+    bool operator==(const Starting &) const = default;
+};
+struct RunningOnPowerAdapter {
+    bool operator==(const RunningOnPowerAdapter &) const = default;
+};
 struct RunningOnBattery {
     qint64 level = 0;
     bool operator==(const RunningOnBattery &) const = default;
@@ -91,35 +116,49 @@ struct SafetyStopped {
     qint64 level = 0;
     bool operator==(const SafetyStopped &) const = default;
 };
-struct Stopping { bool operator==(const Stopping &) const = default; };
+struct Stopping {
+    bool operator==(const Stopping &) const = default;
+};
 struct Failed {
     VemoError error;
     bool operator==(const Failed &) const = default;
 };
 } // namespace Clamshell
-using ClamshellState = std::variant<Clamshell::Off, Clamshell::AuthorizationRequired, Clamshell::Starting,
-                                    Clamshell::RunningOnPowerAdapter, Clamshell::RunningOnBattery,
-                                    Clamshell::LowBatteryWarning, Clamshell::SafetyStopped, Clamshell::Stopping,
-                                    Clamshell::Failed>;
+using ClamshellState =
+    std::variant<Clamshell::Off, Clamshell::AuthorizationRequired, Clamshell::Starting,
+                 Clamshell::RunningOnPowerAdapter, Clamshell::RunningOnBattery, Clamshell::LowBatteryWarning,
+                 Clamshell::SafetyStopped, Clamshell::Stopping, Clamshell::Failed>;
 
 // Closed-lid mode counts as running on adapter, on battery or in the warning band.
 bool isClamshellRunning(const ClamshellState &state);
 
 namespace Authorization {
-struct Unknown { bool operator==(const Unknown &) const = default; };
-struct Required { bool operator==(const Required &) const = default; };
-struct Granting { bool operator==(const Granting &) const = default; };
-struct Granted { bool operator==(const Granted &) const = default; };
-struct Denied { bool operator==(const Denied &) const = default; };
-struct Revoked { bool operator==(const Revoked &) const = default; };
+struct Unknown {
+    bool operator==(const Unknown &) const = default;
+};
+struct Required {
+    bool operator==(const Required &) const = default;
+};
+struct Granting {
+    bool operator==(const Granting &) const = default;
+};
+struct Granted {
+    bool operator==(const Granted &) const = default;
+};
+struct Denied {
+    bool operator==(const Denied &) const = default;
+};
+struct Revoked {
+    bool operator==(const Revoked &) const = default;
+};
 struct Failed {
     VemoError error;
     bool operator==(const Failed &) const = default;
 };
 } // namespace Authorization
-using AuthorizationState = std::variant<Authorization::Unknown, Authorization::Required, Authorization::Granting,
-                                        Authorization::Granted, Authorization::Denied, Authorization::Revoked,
-                                        Authorization::Failed>;
+using AuthorizationState =
+    std::variant<Authorization::Unknown, Authorization::Required, Authorization::Granting, Authorization::Granted,
+                 Authorization::Denied, Authorization::Revoked, Authorization::Failed>;
 
 namespace Safety {
 struct LowBatteryWarning {

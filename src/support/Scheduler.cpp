@@ -9,7 +9,10 @@ namespace {
 
 class TimerJob final : public ScheduledJob {
 public:
-    explicit TimerJob(QTimer *timer) : m_timer(timer) {}
+    explicit TimerJob(QTimer *timer)
+        : m_timer(timer)
+    {
+    }
     void cancel() override
     {
         m_cancelled = true;

@@ -14,7 +14,10 @@ struct SettingsUserDefaults::Impl {
                        QStringLiteral("Quorvel")};
 };
 
-SettingsUserDefaults::SettingsUserDefaults() : d(std::make_unique<Impl>()) {}
+SettingsUserDefaults::SettingsUserDefaults()
+    : d(std::make_unique<Impl>())
+{
+}
 SettingsUserDefaults::~SettingsUserDefaults() = default;
 
 QVariant SettingsUserDefaults::value(const QString &key) const

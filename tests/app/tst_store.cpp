@@ -122,11 +122,16 @@ private slots:
         QTest::addColumn<qint64>("level");
         QTest::addColumn<ClamshellState>("expected");
         QTest::addColumn<bool>("stopped");
-        QTest::newRow("at threshold") << qint64(20) << qint64(20) << ClamshellState(Clamshell::SafetyStopped{20}) << true;
-        QTest::newRow("below threshold") << qint64(20) << qint64(3) << ClamshellState(Clamshell::SafetyStopped{3}) << true;
-        QTest::newRow("top of band") << qint64(20) << qint64(25) << ClamshellState(Clamshell::LowBatteryWarning{25}) << false;
-        QTest::newRow("just above band") << qint64(20) << qint64(26) << ClamshellState(Clamshell::RunningOnBattery{26}) << false;
-        QTest::newRow("other threshold") << qint64(40) << qint64(45) << ClamshellState(Clamshell::LowBatteryWarning{45}) << false;
+        QTest::newRow("at threshold") << qint64(20) << qint64(20) << ClamshellState(Clamshell::SafetyStopped{20})
+                                      << true;
+        QTest::newRow("below threshold") << qint64(20) << qint64(3) << ClamshellState(Clamshell::SafetyStopped{3})
+                                         << true;
+        QTest::newRow("top of band") << qint64(20) << qint64(25) << ClamshellState(Clamshell::LowBatteryWarning{25})
+                                     << false;
+        QTest::newRow("just above band") << qint64(20) << qint64(26) << ClamshellState(Clamshell::RunningOnBattery{26})
+                                         << false;
+        QTest::newRow("other threshold") << qint64(40) << qint64(45) << ClamshellState(Clamshell::LowBatteryWarning{45})
+                                         << false;
     }
 
     void batteryBands()

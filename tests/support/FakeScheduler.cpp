@@ -56,7 +56,8 @@ void FakeScheduler::runUntilIdle(std::chrono::milliseconds limit)
 
 int FakeScheduler::pendingCount() const
 {
-    return int(std::count_if(m_entries.begin(), m_entries.end(), [](const auto &e) { return !e->cancelled && !e->done; }));
+    return int(
+        std::count_if(m_entries.begin(), m_entries.end(), [](const auto &e) { return !e->cancelled && !e->done; }));
 }
 
 } // namespace quorvel::test

@@ -9,8 +9,7 @@
 #include <typeinfo>
 
 namespace quorvel::test {
-template <class... Ts>
-char *describeVariant(const std::variant<Ts...> &v)
+template <class... Ts> char *describeVariant(const std::variant<Ts...> &v)
 {
     return std::visit(
         [&](const auto &alt) {
@@ -22,8 +21,7 @@ char *describeVariant(const std::variant<Ts...> &v)
 
 #define QUORVEL_PRINTABLE_VARIANT(ns)                                                                                  \
     namespace quorvel::ns {                                                                                            \
-    template <class... Ts>                                                                                             \
-    char *toString(const std::variant<Ts...> &v)                                                                       \
+    template <class... Ts> char *toString(const std::variant<Ts...> &v)                                                \
     {                                                                                                                  \
         return quorvel::test::describeVariant(v);                                                                      \
     }                                                                                                                  \
@@ -40,8 +38,7 @@ inline char *toString(const std::optional<VemoError> &e)
 {
     return QTest::toString(e ? toString(*e) : QStringLiteral("none"));
 }
-template <class... Ts>
-char *toString(const std::optional<std::variant<Ts...>> &v)
+template <class... Ts> char *toString(const std::optional<std::variant<Ts...>> &v)
 {
     return v ? quorvel::test::describeVariant(*v) : QTest::toString(QStringLiteral("none"));
 }
