@@ -150,10 +150,7 @@ void TimedSleepPreventer::launchTimed(qint64 seconds, bool isFreshStart)
 {
     auto child = spawn(seconds);
     if (!child) {
-        markLaunchFailed(VemoError::processLaunchFailed);
-        DiagnosticLog::log(Level::error, Category::timed,
-                           QStringLiteral("timed launch failed, reason=processLaunchFailed"));
-        record(EventKind::TimedFailed{});
+        reportLaunchRefused(QStringLiteral("timed launch failed, reason=processLaunchFailed"));
         return;
     }
     m_process = std::move(child);
@@ -177,10 +174,7 @@ void TimedSleepPreventer::launchPermanent(bool isFreshStart)
 {
     auto child = spawn(std::nullopt);
     if (!child) {
-        markLaunchFailed(VemoError::processLaunchFailed);
-        DiagnosticLog::log(Level::error, Category::timed,
-                           QStringLiteral("timed permanent launch failed, reason=processLaunchFailed"));
-        record(EventKind::TimedFailed{});
+        reportLaunchRefused(QStringLiteral("timed permanent launch failed, reason=processLaunchFailed"));
         return;
     }
     m_process = std::move(child);
@@ -194,6 +188,13 @@ void TimedSleepPreventer::launchPermanent(bool isFreshStart)
     } else {
         DiagnosticLog::log(Level::info, Category::timed, QStringLiteral("timed session switched to permanent"));
     }
+}
+
+void TimedSleepPreventer::reportLaunchRefused(const QString &line)
+{
+    markLaunchFailed(VemoError::processLaunchFailed);
+    DiagnosticLog::log(Level::error, Category::timed, line);
+    record(EventKind::TimedFailed{});
 }
 
 void TimedSleepPreventer::markLaunchFailed(VemoError error)

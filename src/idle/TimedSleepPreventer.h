@@ -73,6 +73,8 @@ private:
     void terminateAndWait(ChildProcess &child, std::chrono::milliseconds grace);
     void handleTermination(quint64 serial, int status);
     void markLaunchFailed(VemoError error);
+    // The platform refused to start the child: failed state, the given error line, timedFailed.
+    void reportLaunchRefused(const QString &line);
     void syncDisplayAwake();
     void startCountdown();
     bool childRunning() const;

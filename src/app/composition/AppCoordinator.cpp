@@ -7,13 +7,6 @@
 
 namespace quorvel {
 
-namespace {
-void logApp(DiagnosticLog::Level level, DiagnosticLog::Category category, const QString &message)
-{
-    DiagnosticLog::log(level, category, message);
-}
-} // namespace
-
 QList<ResidualProcess> parsePgrepOutput(const QString &output)
 {
     QList<ResidualProcess> found;
@@ -97,8 +90,9 @@ void AppCoordinator::detectResidualCaffeinate()
     QStringList pids;
     for (const auto &p : processes)
         pids << QString::number(p.pid);
-    logApp(DiagnosticLog::Level::warning, DiagnosticLog::Category::startup,
-           QStringLiteral("residual caffeinate detected, count=%1, pids=%2").arg(processes.size()).arg(pids.join(',')));
+    DiagnosticLog::log(
+        DiagnosticLog::Level::warning, DiagnosticLog::Category::startup,
+        QStringLiteral("residual caffeinate detected, count=%1, pids=%2").arg(processes.size()).arg(pids.join(',')));
 }
 
 void AppCoordinator::runStartupChecks()
@@ -232,12 +226,12 @@ void AppCoordinator::cleanupAll()
         QStringList names;
         for (ModuleId id : failed)
             names << rawValue(id);
-        logApp(DiagnosticLog::Level::error, DiagnosticLog::Category::app,
-               QStringLiteral("cleanup partial, failedModules=") + names.join(QLatin1Char(',')));
+        DiagnosticLog::log(DiagnosticLog::Level::error, DiagnosticLog::Category::app,
+                           QStringLiteral("cleanup partial, failedModules=") + names.join(QLatin1Char(',')));
         record(EventKind::CleanupPartial{failed}, empty);
     } else {
-        logApp(DiagnosticLog::Level::info, DiagnosticLog::Category::app,
-               QStringLiteral("cleanup completed, failedModules=none"));
+        DiagnosticLog::log(DiagnosticLog::Level::info, DiagnosticLog::Category::app,
+                           QStringLiteral("cleanup completed, failedModules=none"));
         record(EventKind::CleanupCompleted{}, empty);
     }
 }
