@@ -1,10 +1,16 @@
 // Stand-in for osascript with the administrator-privileges dialog. It understands exactly
 // the two scripts Quorvel runs:
 //
-//   do shell script "install -m 0440 -o root -g wheel \"<tmp>\" /etc/sudoers.d/quorvel
-//                    && (rm -f /etc/sudoers.d/vemo || true)" with administrator privileges
+//   do shell script "install -m 0440 -o root -g wheel \"<tmp>\" /etc/sudoers.d/quorvel.pending
+//                    && printf \"<format>\" <user> \"<line>\" <user> \"<line>\" | cmp -s - <pending>
+//                    && visudo -cf <pending> && mv -f <pending> /etc/sudoers.d/quorvel
+//                    && (rm -f /etc/sudoers.d/vemo || true) || (rm -f <pending> && false)"
+//                    with administrator privileges
 //   do shell script "rm /etc/sudoers.d/quorvel" with administrator privileges
 //
+// Each step of the install runs as the root shell would run it, in the sandbox: the copy is
+// staged, compared with what printf prints, checked by the visudo on PATH and renamed into
+// place, so a file swapped after the caller's own check fails here as it would on a Mac.
 // The script text is unescaped as AppleScript does and the shell command split into words
 // as /bin/sh does, so a quoting mistake in the caller fails here as it would on a Mac. The
 // "user" answers the dialog through QUORVEL_SIM_OSASCRIPT_ANSWER or <root>/sim/osascript-answer:
@@ -19,8 +25,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <optional>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -28,6 +36,7 @@ using namespace quorvel;
 
 namespace {
 
+constexpr char kStagedRuleFile[] = "/etc/sudoers.d/quorvel.pending";
 std::string g_script;
 
 int executionError(const std::string &text, int number)
@@ -103,7 +112,10 @@ std::optional<std::vector<ShellWord>> shellWords(const std::string &line)
             flush();
             words.push_back({std::string(2, c), true});
             ++i;
-        } else if (c == '&' || c == '|' || c == ';' || c == '<' || c == '>' || c == '$' || c == '`') {
+        } else if (c == '|') {
+            flush();
+            words.push_back({"|", true});
+        } else if (c == '&' || c == ';' || c == '<' || c == '>' || c == '$' || c == '`') {
             return std::nullopt; // more shell than the two commands need
         } else if (c == '\'') {
             const size_t end = line.find('\'', i + 1);
@@ -140,26 +152,75 @@ std::vector<ShellWord> plain(std::initializer_list<const char *> texts)
 {
     std::vector<ShellWord> words;
     for (const char *text : texts) {
-        const bool op =
-            !std::strcmp(text, "&&") || !std::strcmp(text, "||") || !std::strcmp(text, "(") || !std::strcmp(text, ")");
+        const bool op = !std::strcmp(text, "&&") || !std::strcmp(text, "||") || !std::strcmp(text, "(")
+                        || !std::strcmp(text, ")") || !std::strcmp(text, "|");
         words.push_back({text, op});
     }
     return words;
 }
 
-int install(const std::string &source)
+// printf's own rule for the little the format needs: "%s" takes the next argument, "\n" and
+// "\\" are escapes, and the format is used again while arguments remain.
+std::string printfOutput(const std::string &format, const std::vector<std::string> &arguments)
 {
+    std::string out;
+    size_t next = 0;
+    do {
+        for (size_t i = 0; i < format.size(); ++i) {
+            if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 's') {
+                out += next < arguments.size() ? arguments[next++] : std::string();
+                ++i;
+            } else if (format[i] == '\\' && i + 1 < format.size() && (format[i + 1] == 'n' || format[i + 1] == '\\')) {
+                out += format[++i] == 'n' ? '\n' : '\\';
+            } else {
+                out += format[i];
+            }
+        }
+    } while (next > 0 && next < arguments.size());
+    return out;
+}
+
+// "visudo -cf <file>" through the visudo on PATH, as the root shell finds it.
+bool visudoAccepts(const std::string &file)
+{
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return false;
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDOUT_FILENO);
+        ::execlp("visudo", "visudo", "-cf", file.c_str(), static_cast<char *>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+int install(const std::string &source, const std::string &expected)
+{
+    const std::string staged = sim::sandboxPath(kStagedRuleFile);
+    const auto fail = [&](const std::string &text) {
+        ::unlink(staged.c_str()); // || (rm -f <pending> && false)
+        return executionError(text.empty() ? "The command exited with a non-zero status." : text, 1);
+    };
     const auto content = sim::readFile(source);
     if (!content)
-        return executionError("install: " + source + ": " + std::strerror(errno), 71);
-    const std::string target = sim::sandboxPath(simlayout::kRuleFile);
-    if (!sim::writeFileAtomic(target, *content, 0440))
-        return executionError(std::string("install: ") + simlayout::kRuleFile + ": " + std::strerror(errno), 71);
+        return fail("install: " + source + ": " + std::strerror(errno));
+    if (!sim::writeFileAtomic(staged, *content, 0440))
+        return fail(std::string("install: ") + kStagedRuleFile + ": " + std::strerror(errno));
     if (::getuid() == 0) {
         const sim::Owner owner = sim::expectedRuleOwner();
-        if (::chown(target.c_str(), owner.uid, owner.gid) != 0)
-            return executionError(std::string("install: ") + simlayout::kRuleFile + ": " + std::strerror(errno), 71);
+        if (::chown(staged.c_str(), owner.uid, owner.gid) != 0)
+            return fail(std::string("install: ") + kStagedRuleFile + ": " + std::strerror(errno));
     }
+    const auto staysStaged = sim::readFile(staged);
+    if (!staysStaged || *staysStaged != expected)
+        return fail({}); // cmp -s prints nothing
+    if (!visudoAccepts(staged))
+        return fail(staged + ": parse error");
+    if (::rename(staged.c_str(), sim::sandboxPath(simlayout::kRuleFile).c_str()) != 0)
+        return fail(std::string("mv: ") + simlayout::kRuleFile + ": " + std::strerror(errno));
     ::unlink(sim::sandboxPath(simlayout::kLegacyRuleFile).c_str()); // rm -f ... || true
     return 0;
 }
@@ -202,11 +263,58 @@ int main(int argc, char **argv)
     if (w == plain({"rm", simlayout::kRuleFile}))
         return removeRule();
 
-    const std::vector<ShellWord> head = plain({"install", "-m", "0440", "-o", "root", "-g", "wheel"});
-    const std::vector<ShellWord> tail =
-        plain({simlayout::kRuleFile, "&&", "(", "rm", "-f", simlayout::kLegacyRuleFile, "||", "true", ")"});
-    if (w.size() == head.size() + 1 + tail.size() && std::equal(head.begin(), head.end(), w.begin())
-        && !w[head.size()].isOperator && std::equal(tail.begin(), tail.end(), w.begin() + head.size() + 1))
-        return install(w[head.size()].text);
+    // The install line with its six variable words (the copy, the printf format, and the user
+    // and command line twice) marked "*".
+    const std::vector<ShellWord> shape = plain({"install",
+                                                "-m",
+                                                "0440",
+                                                "-o",
+                                                "root",
+                                                "-g",
+                                                "wheel",
+                                                "*",
+                                                kStagedRuleFile,
+                                                "&&",
+                                                "printf",
+                                                "*",
+                                                "*",
+                                                "*",
+                                                "*",
+                                                "*",
+                                                "|",
+                                                "cmp",
+                                                "-s",
+                                                "-",
+                                                kStagedRuleFile,
+                                                "&&",
+                                                "visudo",
+                                                "-cf",
+                                                kStagedRuleFile,
+                                                "&&",
+                                                "mv",
+                                                "-f",
+                                                kStagedRuleFile,
+                                                simlayout::kRuleFile,
+                                                "&&",
+                                                "(",
+                                                "rm",
+                                                "-f",
+                                                simlayout::kLegacyRuleFile,
+                                                "||",
+                                                "true",
+                                                ")",
+                                                "||",
+                                                "(",
+                                                "rm",
+                                                "-f",
+                                                kStagedRuleFile,
+                                                "&&",
+                                                "false",
+                                                ")"});
+    const bool matches = w.size() == shape.size()
+                         && std::equal(shape.begin(), shape.end(), w.begin(),
+                                       [](auto &a, auto &b) { return a.text == "*" ? !b.isOperator : a == b; });
+    if (matches)
+        return install(w[7].text, printfOutput(w[11].text, {w[12].text, w[13].text, w[14].text, w[15].text}));
     return notUnderstood();
 }

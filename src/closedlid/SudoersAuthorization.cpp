@@ -2,12 +2,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryFile>
 #include <QUuid>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace quorvel::SudoersAuthorization {
 
@@ -38,11 +43,6 @@ bool isSymbolicLink(const QString &path)
 {
     struct stat status {};
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISLNK(status.st_mode);
-}
-
-void removeQuietly(const QString &path)
-{
-    (void)QFile::remove(path);
 }
 
 } // namespace
@@ -79,33 +79,62 @@ Result<bool> isRulePresent(const RuleFileLocation &location, const ShellRunner &
     return sudoAllowsCommands(runShell);
 }
 
-Result<QString> currentUserName(const ShellRunner &runShell)
+QString ownAccountName()
+{
+    const passwd *entry = ::getpwuid(::getuid());
+    return entry && entry->pw_name ? QString::fromLocal8Bit(entry->pw_name) : QString();
+}
+
+Result<QString> currentUserName(const ShellRunner &runShell, const QString &accountName)
 {
     const ShellResult result = runShell(QStringLiteral("/usr/bin/id -un"));
     if (result.exitCode != 0)
         return VemoError::authorizationInvalidUser;
-    return result.stdout.trimmed();
+    const QString name = result.stdout.trimmed();
+    // A shell whose id answers for somebody else must not decide whose rule goes in.
+    if (name.isEmpty() || name != accountName)
+        return VemoError::authorizationInvalidUser;
+    return name;
 }
 
 bool isValidUserName(const QString &user)
 {
     if (user.isEmpty())
         return false;
+    bool aliasShaped = user.front() >= QLatin1Char('A') && user.front() <= QLatin1Char('Z');
     for (const QChar c : user) {
         const char16_t u = c.unicode();
-        const bool allowed = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '-'
-                             || u == '.' || u == '_';
-        if (!allowed)
+        const bool upper = u >= 'A' && u <= 'Z', digit = u >= '0' && u <= '9';
+        if (!(upper || digit || (u >= 'a' && u <= 'z') || u == '-' || u == '.' || u == '_'))
+            return false;
+        aliasShaped = aliasShaped && (upper || digit || u == '_');
+    }
+    return !aliasShaped;
+}
+
+bool isSafeTemporaryPath(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    for (const QChar c : path) {
+        const char16_t u = c.unicode();
+        if (!((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '/' || u == '.'
+              || u == '_' || u == '-'))
             return false;
     }
     return true;
 }
 
-QString makeTemporaryRuleURL(const QString &temporaryDirectory)
+Result<QString> makeTemporaryRuleURL(const QString &temporaryDirectory)
 {
-    const QString directory = temporaryDirectory.isEmpty() ? QDir::tempPath() : temporaryDirectory;
+    const QString base = QDir::cleanPath(temporaryDirectory.isEmpty() ? QDir::tempPath() : temporaryDirectory);
+    if (!isSafeTemporaryPath(base))
+        return VemoError::authorizationInstallFailed;
+    QByteArray pattern = QFile::encodeName(base + QStringLiteral("/quorvel-XXXXXX"));
+    if (!::mkdtemp(pattern.data())) // mode 0700, and it did not exist before
+        return Failure::platform(QString::fromLocal8Bit(std::strerror(errno)));
     const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    return QDir(directory).filePath(QStringLiteral("quorvel-authorization-%1.tmp").arg(uuid));
+    return QFile::decodeName(pattern) + QStringLiteral("/quorvel-authorization-%1.tmp").arg(uuid);
 }
 
 QString ruleText(const QString &user)
@@ -134,15 +163,30 @@ QString visudoLine(const QString &temporaryPath)
     return QStringLiteral("visudo -cf \"") + temporaryPath + QLatin1Char('"');
 }
 
-QString installAdminLine(const QString &temporaryPath)
+QString installAdminLine(const QString &temporaryPath, const QString &user)
 {
-    // The path sits inside a double-quoted AppleScript string, itself inside single quotes
-    // for the shell: its own double quotes are escaped for AppleScript.
-    QString quotedPath = temporaryPath;
-    quotedPath.replace(QLatin1Char('"'), QStringLiteral("\\\""));
-    return QStringLiteral("osascript -e 'do shell script \"install -m 0440 -o root -g wheel \\\"") + quotedPath
-           + QStringLiteral("\\\" ") + ruleFilePath + QStringLiteral(" && (rm -f ") + legacyRuleFilePath
-           + QStringLiteral(" || true)\" with administrator privileges'");
+    const QStringList commands = allowedCommandLines();
+    const auto quoted = [](const QString &text) { return QLatin1Char('"') + text + QLatin1Char('"'); };
+    const QString staged = stagedRuleFilePath;
+    // The rule's own text, printed by root: the same bytes as ruleText(user).
+    const QString expected = QStringList{QStringLiteral("printf"),
+                                         quoted(QStringLiteral("%s ALL=(root) NOPASSWD: %s\\n")),
+                                         user,
+                                         quoted(commands[0]),
+                                         user,
+                                         quoted(commands[1])}
+                                 .join(QLatin1Char(' '));
+    const QString shell = QStringLiteral("install -m 0440 -o root -g wheel ") + quoted(temporaryPath) + QLatin1Char(' ')
+                          + staged + QStringLiteral(" && ") + expected + QStringLiteral(" | cmp -s - ") + staged
+                          + QStringLiteral(" && visudo -cf ") + staged + QStringLiteral(" && mv -f ") + staged
+                          + QLatin1Char(' ') + ruleFilePath + QStringLiteral(" && (rm -f ") + legacyRuleFilePath
+                          + QStringLiteral(" || true) || (rm -f ") + staged + QStringLiteral(" && false)");
+    // An AppleScript string literal, itself inside single quotes for the outer shell (the
+    // command holds no single quote): backslashes and double quotes are escaped for AppleScript.
+    QString literal = shell;
+    literal.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('"'), QStringLiteral("\\\""));
+    return QStringLiteral("osascript -e 'do shell script \"") + literal
+           + QStringLiteral("\" with administrator privileges'");
 }
 
 QString revokeAdminLine()
@@ -151,50 +195,38 @@ QString revokeAdminLine()
            + QStringLiteral("\" with administrator privileges'");
 }
 
-bool isSafeForAdminLine(const QString &path)
-{
-    for (QChar c : path)
-        if (c == QLatin1Char('$') || c == QLatin1Char('`') || c == QLatin1Char('\\') || c == QLatin1Char('\'')
-            || c.unicode() < 0x20 || c.unicode() == 0x7f)
-            return false;
-    return true;
-}
-
-Result<> install(const std::function<Result<QString>()> &userName, const std::function<QString()> &temporaryURL,
+Result<> install(const std::function<Result<QString>()> &userName, const std::function<Result<QString>()> &temporaryURL,
                  const ShellRunner &runShell, const std::function<Result<bool>()> &isRulePresent)
 {
+    // Refused before anything runs: the path reaches the visudo line and the root shell.
+    const Result<QString> url = temporaryURL();
+    if (!url)
+        return url.failure();
+    const QString path = url.value();
+    const auto cleanUp = qScopeGuard([&] {
+        (void)QFile::remove(path);
+        (void)QDir().rmdir(QFileInfo(path).path());
+    });
+    if (!isSafeTemporaryPath(path))
+        return VemoError::authorizationInstallFailed;
+
     const Result<QString> user = userName();
     if (!user)
         return user.failure();
     // Checked before anything is written: the name ends up in a root-owned rule.
     if (!isValidUserName(user.value()))
         return VemoError::authorizationInvalidUser;
-
-    const QString path = temporaryURL();
-    // The path reaches a root shell inside double quotes, where only the double quote is
-    // escaped: a temporary folder whose name could start a substitution or end the quoting
-    // is refused before anything is written or run.
-    if (!isSafeForAdminLine(path))
-        return VemoError::authorizationInstallFailed;
-    // Nothing of ours is at `path` when the write fails, so there is nothing to delete.
     if (const Result<> written = writeRuleCopy(path, ruleText(user.value()).toUtf8()); !written)
         return written.failure();
-    if (isSymbolicLink(path)) {
-        removeQuietly(path);
+    if (isSymbolicLink(path))
         return VemoError::authorizationInstallFailed;
-    }
-    if (runShell(visudoLine(path)).exitCode != 0) {
-        removeQuietly(path);
+    if (runShell(visudoLine(path)).exitCode != 0)
         return VemoError::authorizationSyntaxCheckFailed;
-    }
 
-    const AdminResult admin = classifyAdminResult(runShell(installAdminLine(path)));
-    if (admin != AdminResult::success) {
-        removeQuietly(path);
+    const AdminResult admin = classifyAdminResult(runShell(installAdminLine(path, user.value())));
+    if (admin != AdminResult::success)
         return admin == AdminResult::cancelled ? VemoError::authorizationDenied : VemoError::authorizationInstallFailed;
-    }
     const Result<bool> present = isRulePresent();
-    removeQuietly(path);
     if (!present || !present.value())
         return VemoError::authorizationReadbackMismatch;
     return {};

@@ -15,6 +15,9 @@ namespace quorvel::SudoersAuthorization {
 // make directly, are pointed elsewhere (see RuleFileLocation).
 inline const QString ruleFilePath = QStringLiteral("/etc/sudoers.d/quorvel");
 inline const QString legacyRuleFilePath = QStringLiteral("/etc/sudoers.d/vemo");
+// Where the root shell stages and proves the copy before it becomes the rule. sudo never reads
+// a file of its includes folder whose name holds a dot, so a half-done install grants nothing.
+inline const QString stagedRuleFilePath = QStringLiteral("/etc/sudoers.d/quorvel.pending");
 
 // Where the installed rule file is looked for and who must own it.
 struct RuleFileLocation {
@@ -36,15 +39,26 @@ bool sudoAllowsCommands(const ShellRunner &runShell);
 // The rule file checks first; sudo is asked only when the file looks right.
 Result<bool> isRulePresent(const RuleFileLocation &location, const ShellRunner &runShell);
 
-// "/usr/bin/id -un", trimmed; a non-zero status is authorizationInvalidUser.
-Result<QString> currentUserName(const ShellRunner &runShell);
+// The account name of this process's own user, from the user database.
+QString ownAccountName();
 
-// Not empty, and only ASCII letters, digits, "-", "." and "_": anything else could change
-// the meaning of the rule line or of the shell lines it is passed through.
+// "/usr/bin/id -un", trimmed; a non-zero status, or a name that is not `accountName`, is
+// authorizationInvalidUser: the rule is only ever written for the user running the app.
+Result<QString> currentUserName(const ShellRunner &runShell, const QString &accountName = ownAccountName());
+
+// Not empty, only ASCII letters, digits, "-", "." and "_", and not shaped like a sudoers alias
+// (an upper-case letter followed by upper-case letters, digits and "_", "ALL" among them): such
+// a word would name every user, or a group of users, instead of one account.
 bool isValidUserName(const QString &user);
 
-// <temporaryDirectory>/quorvel-authorization-<UPPER-CASE UUID>.tmp
-QString makeTemporaryRuleURL(const QString &temporaryDirectory);
+// True for paths made only of ASCII letters, digits, "/", ".", "_" and "-": the only ones that
+// reach the visudo line and the root shell. Everything else is refused before a command runs.
+bool isSafeTemporaryPath(const QString &path);
+
+// <temporaryDirectory>/quorvel-XXXXXX/quorvel-authorization-<UPPER-CASE UUID>.tmp, the middle
+// folder fresh and private (0700), so nothing else can have placed or linked anything there.
+// A temporary directory whose path is not safe is refused with authorizationInstallFailed.
+Result<QString> makeTemporaryRuleURL(const QString &temporaryDirectory);
 
 QString ruleText(const QString &user);
 
@@ -55,18 +69,18 @@ AdminResult classifyAdminResult(const ShellResult &result);
 
 // The shell lines, byte for byte as they are run.
 QString visudoLine(const QString &temporaryPath);
-QString installAdminLine(const QString &temporaryPath);
+// The root shell copies the checked file to the staging name, proves it is byte for byte the
+// rule for `user` (printed by the root shell itself, so nothing the user's other processes can
+// write takes part) and valid for visudo, and only then renames it into place. Any failure
+// removes the staging copy and fails the line.
+QString installAdminLine(const QString &temporaryPath, const QString &user);
 QString revokeAdminLine();
 
 // The grantor: writes the rule to a temporary copy, checks it with visudo, moves it into
-// place through the administrator dialog and reads it back. The temporary copy is gone
-// afterwards whatever happened.
-Result<> install(const std::function<Result<QString>()> &userName, const std::function<QString()> &temporaryURL,
+// place through the administrator dialog and reads it back. The temporary copy and its
+// private folder are gone afterwards whatever happened.
+Result<> install(const std::function<Result<QString>()> &userName, const std::function<Result<QString>()> &temporaryURL,
                  const ShellRunner &runShell, const std::function<Result<bool>()> &isRulePresent);
-
-// False for a path that could break out of the administrator line's quoting ("$", "`",
-// "\\", "'" or a control character); install refuses such a temporary path up front.
-bool isSafeForAdminLine(const QString &path);
 
 // The revoker: removes the rule through the administrator dialog.
 RevokeOutcome revoke(const ShellRunner &runShell);

@@ -1,6 +1,7 @@
 #include "ScriptedPmset.h"
 #include "support/LogCapture.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -14,9 +15,10 @@ using S = quorvel::AuthorizationState;
 
 namespace {
 struct Install {
-    QString user = "Jo.doe-2_x", name = "q\"te.tmp"; // of the temporary copy
-    int visudo = 0, lines = 2;                       // shell lines run
-    QString adminError = {};                         // the administrator line fails with this text unless empty
+    QString user = "Jo.doe-2_x", name = "q.tmp"; // of the temporary copy
+    int visudo = 0, lines = 2;                   // shell lines run
+    QString adminError = {};                     // the administrator line fails with this text unless empty
+    bool readback = true;                        // the rule is found after the administrator line
     Result<> expected = {};
 };
 } // namespace
@@ -99,28 +101,34 @@ private slots:
         QCOMPARE(lines, (defect.isEmpty() ? QStringList{"sudo -n -l " + on, "sudo -n -l " + off} : QStringList()));
     }
 
-    // Every way an install ends; the temporary copy never stays behind. A refused install must not
-    // even write it: its folder is missing, so a write would end in a different error.
+    // Every way an install ends; the temporary copy and its folder never stay behind. A refused
+    // install must not even write the copy: its folder is missing, so a write would end in a
+    // different error.
     void install_data()
     {
         QTest::addColumn<Install>("row");
         const Result<> failed = E::authorizationInstallFailed, invalidUser = E::authorizationInvalidUser;
-        QTest::newRow("installed, path with a double quote") << Install{};
+        QTest::newRow("installed") << Install{};
         QTest::newRow("bad syntax") << Install{.visudo = 1, .lines = 1, .expected = E::authorizationSyntaxCheckFailed};
         QTest::newRow("-128 alone: cancelled") << Install{.adminError = "(-128)", .expected = E::authorizationDenied};
+        QTest::newRow("User canceled. alone: cancelled")
+            << Install{.adminError = "0:1: execution error: User canceled.", .expected = E::authorizationDenied};
         QTest::newRow("administrator line fails") << Install{.adminError = "install: no space", .expected = failed};
+        QTest::newRow("rule not found afterwards")
+            << Install{.readback = false, .expected = E::authorizationReadbackMismatch};
         // A name that could widen the rule is refused before any file is written.
-        for (const char *user : {"", "jo doe", "jo@host", "jürgen", "jo,root", "jo=ALL"})
+        for (const char *user : {"", "jo doe", "jo@host", "jürgen", "jo,root", "jo=ALL", "ALL", "ADMIN_2"})
             QTest::addRow("user '%s'", user) << Install{.user = user, .lines = 0, .expected = invalidUser};
-        // The path reaches a root shell inside double quotes: nothing there may start a substitution.
-        for (const char *name : {"a$b", "a`b", "a\\b", "a'b", "a\x01b"})
+        // Only plain characters reach a shell line.
+        for (const char *name : {"a$b", "a`b", "a\\b", "a'b", "a\x01b", "a\"b", "a;b", "a b", "a\nb", "a(b)"})
             QTest::addRow("path with %s", name) << Install{.name = name, .lines = 0, .expected = failed};
     }
     void install()
     {
         QFETCH(Install, row);
         QTemporaryDir dir;
-        const QString path = dir.filePath(row.lines ? row.name : "absent/" + row.name); // a write there fails
+        const QString folder = dir.filePath(row.lines ? "private" : "absent"), path = folder + "/" + row.name;
+        QVERIFY(!row.lines || QDir().mkdir(folder));
         QByteArray copy;
         const auto answer = [&](const QString &line) {
             QFile file(path);
@@ -128,16 +136,55 @@ private slots:
                 return admin(row.adminError);
             return copy = file.readAll(), ShellResult{"", row.visudo, ""};
         };
-        QCOMPARE(SudoersAuthorization::install([&] { return Result<QString>(row.user); }, [&] { return path; },
-                                               shell(answer), [] { return Result<bool>(true); }),
+        QCOMPARE(SudoersAuthorization::install([&] { return Result<QString>(row.user); },
+                                               [&] { return Result<QString>(path); }, shell(answer),
+                                               [&] { return Result<bool>(row.readback); }),
                  row.expected);
-        const QString install = "osascript -e 'do shell script \"install -m 0440 -o root -g wheel \\\"" + dir.path()
-                                + "/q\\\"te.tmp\\\" /etc/sudoers.d/quorvel && (rm -f /etc/sudoers.d/vemo || true)\" "
-                                  "with administrator privileges'";
-        QCOMPARE(lines, (QStringList{"visudo -cf \"" + path + "\"", install}.mid(0, row.lines)));
+        QCOMPARE(lines,
+                 (QStringList{"visudo -cf \"" + path + "\"", installAdminLine(path, row.user)}.mid(0, row.lines)));
         const QString rule = row.user + " ALL=(root) NOPASSWD: ";
         QCOMPARE(copy, row.lines ? (rule + on + "\n" + rule + off + "\n").toUtf8() : QByteArray());
         QVERIFY(QDir(dir.path()).isEmpty());
+    }
+
+    // The root shell proves the staged copy is our rule before it becomes one.
+    void administratorLines()
+    {
+        // Written out once: every byte of what the administrator dialog runs.
+        QCOMPARE(installAdminLine("/tmp/x.tmp", "tester"),
+                 "osascript -e 'do shell script \"install -m 0440 -o root -g wheel \\\"/tmp/x.tmp\\\" "
+                 "/etc/sudoers.d/quorvel.pending && printf \\\"%s ALL=(root) NOPASSWD: %s\\\\n\\\" tester "
+                 "\\\"/usr/bin/pmset -a disablesleep 1\\\" tester \\\"/usr/bin/pmset -a disablesleep 0\\\" | "
+                 "cmp -s - /etc/sudoers.d/quorvel.pending && visudo -cf /etc/sudoers.d/quorvel.pending && "
+                 "mv -f /etc/sudoers.d/quorvel.pending /etc/sudoers.d/quorvel && (rm -f /etc/sudoers.d/vemo "
+                 "|| true) || (rm -f /etc/sudoers.d/quorvel.pending && false)\" with administrator privileges'");
+    }
+
+    // The copy's folder is fresh and private; a temporary folder with any other character is
+    // refused before it is touched; id must name this process's own account.
+    void temporaryCopyAndUser()
+    {
+        QTemporaryDir dir;
+        const Result<QString> url = makeTemporaryRuleURL(dir.path());
+        QVERIFY(url.ok());
+        const QFileInfo folder(QFileInfo(url.value()).path());
+        QCOMPARE(folder.path(), dir.path());
+        QVERIFY(folder.fileName().startsWith("quorvel-") && folder.isDir());
+        struct stat st {};
+        QVERIFY(::lstat(QFile::encodeName(folder.filePath()).constData(), &st) == 0);
+        QCOMPARE(st.st_mode & 0777, 0700u);
+        QVERIFY(QFileInfo(url.value())
+                    .fileName()
+                    .contains(QRegularExpression("^quorvel-authorization-[0-9A-F-]{36}\\.tmp$")));
+        QVERIFY(QDir(dir.filePath("a\"b")).mkpath("."));
+        QCOMPARE(makeTemporaryRuleURL(dir.filePath("a\"b")), Result<QString>(E::authorizationInstallFailed));
+        QCOMPARE(QDir(dir.filePath("a\"b")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+
+        const auto id = [&](ShellResult result) { return currentUserName(shell([=](auto) { return result; }), "jo"); };
+        QCOMPARE(id({"jo\n", 0, ""}), Result<QString>("jo"));
+        QCOMPARE(id({"root\n", 0, ""}), Result<QString>(E::authorizationInvalidUser));
+        QCOMPARE(id({"jo\n", 1, ""}), Result<QString>(E::authorizationInvalidUser));
+        QVERIFY(!ownAccountName().isEmpty());
     }
 
     // A request while the dialog is open, or once granted, is ignored; after a failure it is not.

@@ -8,6 +8,7 @@
 #include "platform/sim/SimPower.h"
 #include "support/LogCapture.h"
 
+#include <QDirIterator>
 #include <QTest>
 
 using namespace quorvel;
@@ -89,6 +90,63 @@ private slots:
                                          "clamshellStopped(quit) clamshellStarted clamshellStopped(manual) "
                                          "authorizationRevoked(true)");
         QCOMPARE(sleepSetting(), 0);
+    }
+
+    // A hostile temporary folder never reaches a shell: nothing runs, nothing is created.
+    void hostileTemporaryFolder_data()
+    {
+        QTest::addColumn<QString>("name"); // "@" stands for a marker file a breakout would create
+        QTest::newRow("double quote") << "q\";touch @;echo \"";
+        QTest::newRow("semicolon") << "q;touch @";
+        QTest::newRow("substitution") << "q$(touch @)";
+        QTest::newRow("newline") << "q\ntouch @\n";
+        QTest::newRow("space") << "q touch @";
+        QTest::newRow("single quote") << "q';touch @;'";
+        QTest::newRow("backtick") << "q`touch @`";
+    }
+    void hostileTemporaryFolder()
+    {
+        QFETCH(QString, name);
+        const QString marker = root.filePath("pwned");
+        Setup hostile = setup;
+        hostile.temporaryDirectory = root.filePath(name.replace("@", marker));
+        QVERIFY(QDir().mkpath(hostile.temporaryDirectory));
+        QStringList ran;
+        hostile.runShell = [&](const QString &line) { return ran << line, setup.runShell(line); };
+        QCOMPARE(makeGrantor(hostile)(), Result<>(VemoError::authorizationInstallFailed));
+        QCOMPARE(ran, QStringList());
+        QVERIFY(!QFileInfo::exists(marker));
+        QCOMPARE(QDir(hostile.temporaryDirectory).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+        QVERIFY(!QFileInfo::exists(sim.mapPath(ruleFilePath)));
+    }
+
+    // A copy replaced between the visudo check and the administrator line is never installed.
+    void swappedCopyIsNotInstalled()
+    {
+        Setup swapping = setup;
+        swapping.temporaryDirectory = root.filePath("swap");
+        QVERIFY(QDir().mkpath(swapping.temporaryDirectory));
+        swapping.runShell = [&](const QString &line) {
+            if (line.startsWith("osascript")) {
+                QDirIterator copies(swapping.temporaryDirectory, {"*.tmp"}, QDir::Files, QDirIterator::Subdirectories);
+                while (copies.hasNext()) {
+                    QFile copy(copies.next());
+                    copy.remove(); // its mode is 0440; the folder is ours
+                    if (copy.open(QIODevice::WriteOnly))
+                        copy.write("ALL ALL=(ALL) NOPASSWD: ALL\n");
+                }
+            }
+            return setup.runShell(line);
+        };
+        write(simlayout::kAdminAnswerFile, "approve");
+        QCOMPARE(makeGrantor(swapping)(), Result<>(VemoError::authorizationInstallFailed));
+        QVERIFY(!QFileInfo::exists(sim.mapPath(ruleFilePath)));
+        QVERIFY(!QFileInfo::exists(sim.sandboxPath("/etc/sudoers.d/quorvel.pending")));
+        QCOMPARE(QDir(swapping.temporaryDirectory).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+        // Untouched, the same install goes through.
+        swapping.runShell = setup.runShell;
+        QCOMPARE(makeGrantor(swapping)(), Result<>());
+        QVERIFY(QFile::remove(sim.mapPath(ruleFilePath)));
     }
 };
 

@@ -1,6 +1,7 @@
 // The stand-in tools as separate processes, in a sandbox of their own per test. How
 // caffeinate lives and dies under the preventer is proven by the idle tests.
 
+#include "closedlid/SudoersAuthorization.h"
 #include "platform/sim/SimLayout.h"
 #include "platform/sim/SimPlatform.h"
 
@@ -225,6 +226,7 @@ private slots:
         QTest::newRow("install file:cancel") << cancelled << false;
         QTest::newRow("install env:fail") << failed << false;
         QTest::newRow("odd\"name") << failed << false; // a quote in the path, escaped as the caller does
+        QTest::newRow("swapped") << failed << false;   // not the rule the line prints: never installed
         QTest::newRow("revoke file:approve") << QByteArray() << false;
         QTest::newRow("revoke env:cancel") << cancelled << true;
         QTest::newRow("revoke file:fail") << failed << true;
@@ -245,11 +247,8 @@ private slots:
             QVERIFY(writeFile(rule(), text, 0440));
         } else {
             const QString temp = m_dir->filePath(action == "install" ? "quorvel-authorization.tmp" : action);
-            QVERIFY(writeFile(temp, text, 0440));
-            line =
-                "osascript -e 'do shell script \"install -m 0440 -o root -g wheel \\\""
-                + QString(temp).replace("\"", "\\\"")
-                + "\\\" /etc/sudoers.d/quorvel && (rm -f /etc/sudoers.d/vemo || true)\" with administrator privileges'";
+            QVERIFY(writeFile(temp, action == "swapped" ? "ALL ALL=(ALL) NOPASSWD: ALL\n" : text, 0440));
+            line = SudoersAuthorization::installAdminLine(temp, kUser);
         }
         const Run r =
             shell(line, answer.startsWith("env:") ? QStringList{"QUORVEL_SIM_OSASCRIPT_ANSWER=" + answer.mid(4)}
@@ -258,6 +257,7 @@ private slots:
         QVERIFY2(r.err.contains(error) && r.err.contains("-128") == error.contains("-128"), r.err);
         QTEST(QFileInfo::exists(rule()), "ruleAfter");
         QCOMPARE(QFileInfo::exists(legacy), action != "install" || r.code != 0);
+        QVERIFY(!QFileInfo::exists(m_sim->sandboxPath("/etc/sudoers.d/quorvel.pending")));
         if (action == "install" && r.code == 0) {
             QFile installed(rule());
             QVERIFY(installed.open(QIODevice::ReadOnly) && installed.readAll() == text);
