@@ -4,6 +4,7 @@
 #include "support/LogCapture.h"
 #include "update/NetworkUpdateFeedTransport.h"
 #include "update/UpdateChecker.h"
+#include "update/UpdateVersion.h"
 
 #include <QTest>
 
@@ -127,6 +128,37 @@ private slots:
         const QString tail = newer ? QString(": available remote=%1(%2)").arg(published).arg(build) : ": up to date";
         QCOMPARE(log->lines(), QStringList{logLine(tail)});
         QCOMPARE(server->requests().size(), newer ? 2 : 1); // nothing to offer: the download is not looked at
+    }
+
+    // The release this build is, published exactly as the feed would: never offered as new,
+    // while its next build is.
+    void runningReleaseIsNotNew_data()
+    {
+        QTest::addColumn<qint64>("buildsAhead");
+        QTest::newRow("the running release") << qint64(0);
+        QTest::newRow("its next build") << qint64(1);
+    }
+    void runningReleaseIsNotNew()
+    {
+        QFETCH(qint64, buildsAhead);
+        const BundleInfo running = BundleInfo::running();
+        if (!running.shortVersionString)
+            QSKIP("this executable has no information dictionary");
+        // A real build: a version that parses and a build number of at least 1.
+        QVERIFY2(UpdateVersion::parse(running.localVersion()), qPrintable(running.localVersion()));
+        QVERIFY2(running.localBuild() >= 1, qPrintable(running.bundleVersion.value_or("absent")));
+        const qint64 published = running.localBuild() + buildsAhead;
+        serve({reply(200, json(running.localVersion(), published))});
+        makeChecker(running);
+        check();
+        QCOMPARE(checker->state(), buildsAhead ? available(running.localVersion(), published)
+                                               : UpdateCheckState(UpdateCheck::UpToDate{}));
+    }
+
+    void aboutVersionLine()
+    {
+        QCOMPARE((BundleInfo{"2.1.0", "57"}.aboutVersionLine()), "v2.1.0 (57)");
+        QCOMPARE(BundleInfo{}.aboutVersionLine(), "v1.0.0 (1)");
     }
 
     // What the feed answers (an empty answer never comes), the outcome and the requests it took.
