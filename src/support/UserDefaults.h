@@ -20,7 +20,11 @@ public:
     static std::shared_ptr<UserDefaults> standard();
 };
 
-// QSettings-backed defaults for the application's own domain.
+// The application's own domain, named by the bundle identifier whatever the process's
+// organisation and application names are. On the Mac it is the preferences domain
+// "app.quorvel.Quorvel" (what `defaults read app.quorvel.Quorvel` shows, and where the system
+// looks for the application's "AppleLanguages"); elsewhere an INI file in a folder named
+// after the bundle identifier, beside the data and log folders. Usable from any thread.
 class SettingsUserDefaults final : public UserDefaults {
 public:
     SettingsUserDefaults();
@@ -29,6 +33,11 @@ public:
     bool contains(const QString &key) const override;
     void setValue(const QString &key, const QVariant &value) override;
     void remove(const QString &key) override;
+
+    // $XDG_CONFIG_HOME (~/.config)/app.quorvel.Quorvel/Quorvel.conf; on the Mac the file
+    // the system's preferences service keeps for the domain (for reference only: it is
+    // never read or written directly).
+    static QString location();
 
 private:
     struct Impl;

@@ -4,6 +4,7 @@
 #include "prefs/PreferenceKeys.h"
 #include "prefs/Preferences.h"
 #include "prefs/XdgAutostart.h"
+#include "support/LogCapture.h"
 #include "support/UserDefaults.h"
 
 #include <QDirIterator>
@@ -79,7 +80,10 @@ private slots:
     // back as text.
     void valuesAnEarlierProcessWroteReadBackAsText()
     {
-        write(qEnvironmentVariable("XDG_CONFIG_HOME") + "/quorvel.app/Quorvel.conf",
+#ifdef __APPLE__
+        QSKIP("the Mac keeps the domain in the system's preferences service, not in a file of ours");
+#endif
+        write(qEnvironmentVariable("XDG_CONFIG_HOME") + "/app.quorvel.Quorvel/Quorvel.conf",
               "[General]\nQuorvelClamshellAutoExitThreshold=35\nQuorvelMenuBarCountdownText=true\n"
               "QuorvelUpdateAutoCheckEnabled=maybe\nQuorvelUpdateLastCheckAt=1700000000.5\n"
               "QuorvelLanguagePreference=zh-Hans\ndiagnosticMinLogLevel=DEBUG\n");
@@ -91,6 +95,55 @@ private slots:
         QCOMPARE(Preferences::updateLastCheckAt(defaults), QDateTime::fromMSecsSinceEpoch(1700000000500, Qt::UTC));
         QCOMPARE(loadLanguagePreference(defaults), LanguagePreference::zhHans);
         QCOMPARE(Preferences::diagnosticMinLogLevel(defaults), DiagnosticLog::Level::info); // exactly "debug" only
+    }
+
+    // The file is named after the bundle identifier, like the data and log folders, whatever
+    // organisation the process announces; no folder of Qt's making appears beside it.
+    void settingsFileLivesInTheBundleIdentifierFolder()
+    {
+#ifdef __APPLE__
+        QSKIP("the Mac keeps the domain in the system's preferences service");
+#endif
+        QCoreApplication::setOrganizationDomain("quorvel.app");
+        QCoreApplication::setOrganizationName("Someone Else");
+        SettingsUserDefaults().setValue(PreferenceKeys::menuBarCountdownText, false);
+        const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+        QFile file(config + "/app.quorvel.Quorvel/Quorvel.conf");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("\nQuorvelMenuBarCountdownText=false\n"));
+        QCOMPARE(QDir(config).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"app.quorvel.Quorvel"});
+    }
+
+    // The minimum level of the diagnostic log, set by hand in the application's own store (the
+    // key as a user types it), decides which lines reach the file.
+    void minimumLogLevelComesFromTheStore_data()
+    {
+        QTest::addColumn<QString>("stored"); // empty: absent
+        QTest::addColumn<QString>("written");
+        QTest::newRow("absent") << ""
+                                << "INFO WARNING ERROR";
+        QTest::newRow("debug") << "debug"
+                               << "DEBUG INFO WARNING ERROR";
+        QTest::newRow("warning") << "warning"
+                                 << "WARNING ERROR";
+        QTest::newRow("error") << "error"
+                               << "ERROR";
+        QTest::newRow("not a level") << "verbose"
+                                     << "INFO WARNING ERROR";
+    }
+    void minimumLogLevelComesFromTheStore()
+    {
+        using Level = DiagnosticLog::Level;
+        QFETCH(QString, stored);
+        SettingsUserDefaults byHand;
+        stored.isEmpty() ? byHand.remove("diagnosticMinLogLevel") : byHand.setValue("diagnosticMinLogLevel", stored);
+        test::LogCapture log(UserDefaults::standard()); // the store the running application reads
+        for (Level level : {Level::debug, Level::info, Level::warning, Level::error})
+            DiagnosticLog::log(level, DiagnosticLog::Category::app, "line");
+        QStringList written;
+        for (const QString &line : log.lines())
+            written << line.section(']', 0, 0).mid(1);
+        QTEST(written.join(' '), "written");
     }
 
     // Language. Expected: preference, locale, "AppleLanguages" ("-": removed), the text of "quit".
