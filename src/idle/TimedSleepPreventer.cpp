@@ -330,9 +330,9 @@ void TimedSleepPreventer::switchToPermanent()
 
 void TimedSleepPreventer::switchToTimed(std::optional<qint64> seconds)
 {
+    // No lower bound here: a session switched to indefinite while its countdown showed 0
+    // still switches back, with 0; what a time of 0 means is up to the tool.
     const qint64 s = seconds.value_or(m_lastTimedRemainingSeconds);
-    if (s < 1) // the tool cannot run a session of no time; same rule as startTimed
-        return;
     if (m_isRelaunching) {
         m_pendingSwitchToPermanent = false;
         m_pendingRelaunchSeconds = s;

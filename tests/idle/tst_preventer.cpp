@@ -230,6 +230,8 @@ private slots:
         row("timed 5200; tick 200; toPerm; settle; tick 60; toTimed; settle", "-i -t 5200 / -i / -i -t 5000");
         row("timed 5200; tick 200; toPerm; toTimed; settle", "-i -t 5200 / -i -t 5000");
         row("timed 5200; adjust 1800; toPerm; settle", "-i -t 5200 / -i");
+        // A countdown that has run out is no reason to refuse the way back.
+        row("timed 60; tick 60; toPerm; settle; toTimed; settle", "-i -t 60 / -i / -i -t 0");
         row("timed 600; toTimed 900; settle", "-i -t 600");
         row("perm; displayOn; settle", "-i / -i -d");
         row("pref; timed 600; tick 100; displayOff; settle", "-i -d -t 600 / -i -t 500");
