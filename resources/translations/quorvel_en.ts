@@ -237,8 +237,8 @@
         <translation>Keeping your Mac awake</translation>
     </message>
     <message id="keepingRunning">
-        <source>Keeping your Mac and display awake</source>
-        <translation>Keeping your Mac and display awake</translation>
+        <source>Keeping your Mac running</source>
+        <translation>Keeping your Mac running</translation>
     </message>
     <message id="keepTasksRunning">
         <source>Keeps your Mac awake while your work runs.</source>

@@ -111,7 +111,7 @@
     </message>
     <message id="cannotClearSleepPrevention">
         <source>Sleep is still disabled by an earlier session, and Quorvel can’t turn it back on without authorization.</source>
-        <translation>之前的会话仍停用着系统睡眠，未经授权，Quorvel 无法将其恢复。</translation>
+        <translation>此前停用的系统睡眠尚未恢复，未经授权，Quorvel 无法重新开启。</translation>
     </message>
     <message id="checkForUpdates">
         <source>Check for Updates</source>
@@ -139,7 +139,7 @@
     </message>
     <message id="closedLidPreventionNeedsAuth">
         <source>Sleep is still disabled by an earlier session. Authorize Quorvel to restore it.</source>
-        <translation>之前的会话仍停用着睡眠，请授权 Quorvel 以恢复。</translation>
+        <translation>此前停用的睡眠尚未恢复，请授权 Quorvel 进行恢复。</translation>
     </message>
     <message id="closedLidPreventionOn">
         <source>Sleep Is Disabled</source>
@@ -147,7 +147,7 @@
     </message>
     <message id="closedLidPreventionUnmanagedDetail">
         <source>An earlier session left sleep disabled. Authorize Quorvel to take it over or to restore normal sleep.</source>
-        <translation>之前的会话遗留了停用睡眠的设置。授权 Quorvel 后，即可接管该设置或恢复正常睡眠。</translation>
+        <translation>睡眠此前已被停用，至今仍未恢复。授权 Quorvel 后，即可接管该设置或恢复正常睡眠。</translation>
     </message>
     <message id="closedLidRunning">
         <source>Closed-lid mode is on</source>
@@ -237,8 +237,8 @@
         <translation>正在保持 Mac 唤醒</translation>
     </message>
     <message id="keepingRunning">
-        <source>Keeping your Mac and display awake</source>
-        <translation>正在保持 Mac 和显示器唤醒</translation>
+        <source>Keeping your Mac running</source>
+        <translation>正在让 Mac 保持运行</translation>
     </message>
     <message id="keepTasksRunning">
         <source>Keeps your Mac awake while your work runs.</source>
@@ -432,7 +432,7 @@
     </message>
     <message id="sleepBlocked">
         <source>Sleep disabled by an earlier session</source>
-        <translation>之前的会话停用了睡眠</translation>
+        <translation>此前停用的睡眠尚未恢复</translation>
     </message>
     <message id="stop">
         <source>Stop</source>
