@@ -1,6 +1,7 @@
 #include "app/composition/HeadlessShell.h"
 #include "app/composition/LivePlatform.h"
 #include "prefs/LanguageController.h"
+#include "support/TerminationSignals.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -12,7 +13,9 @@ using namespace quorvel;
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setOrganizationDomain(QStringLiteral("quorvel.app"));
+    // kill, Ctrl-C and a closed terminal end the app the orderly way: clean-up, then appQuit.
+    // Caught from the start; handled once the event loop runs.
+    TerminationSignals terminationSignals;
     QCoreApplication::setApplicationName(QStringLiteral("Quorvel"));
 
     LanguageController language(UserDefaults::standard());
@@ -25,6 +28,8 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     HeadlessShell shell(*coordinator, out);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&] { coordinator->handleWillTerminate(); });
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &app,
+                     [&](int signal) { coordinator->handleTerminationSignal(TerminationSignals::name(signal)); });
     QTimer::singleShot(0, &app, [&] {
         coordinator->runStartupChecks();
         shell.execute(QStringLiteral("status"));

@@ -186,7 +186,9 @@ bool LiveClosedLidModule::restorePowerPolicyForRevoke()
     const QPointer<AppStateStore> &store = m_parts.store;
     if (!store)
         return false;
-    if (isClamshellRunning(store->state().clamshell)) {
+    // A stop stuck in stopping is finished the same way: its state, not the leftover path,
+    // owns the override.
+    if (isClamshellRunning(store->state().clamshell) || is<Clamshell::Stopping>(store->state().clamshell)) {
         setClamshell(false);
         // Anything but off means the restore was not proven (a failed stop with an unknown
         // power source stays stopping rather than running); the rule must stay then.
@@ -219,6 +221,14 @@ void LiveClosedLidModule::revokeAuthorization()
     }
 }
 
+bool LiveClosedLidModule::rulePresent() const
+{
+    if (!m_parts.revokeReadback)
+        return false;
+    const Result<bool> present = m_parts.revokeReadback();
+    return present && present.value();
+}
+
 bool LiveClosedLidModule::prepareForQuit()
 {
     if (m_parts.updateChecker)
@@ -226,7 +236,30 @@ bool LiveClosedLidModule::prepareForQuit()
     // A take-over that fired after the clean-up would switch the override on again on the
     // way out.
     cancelAndClear(m_takeOverJob);
-    return m_parts.clamshellController->stopForQuit();
+    if (!m_parts.clamshellController->stopForQuit())
+        return false;
+    const QPointer<AppStateStore> &store = m_parts.store;
+    // A stop that could not prove itself earlier gets one more try.
+    if (store && is<Clamshell::Stopping>(store->state().clamshell)) {
+        m_parts.clamshellController->stop();
+        if (store && !is<Clamshell::Off>(store->state().clamshell))
+            return false;
+    }
+    // The state is not the whole story: a failed start that could not restore, or a leftover
+    // not yet taken over, leaves the setting disabled with closed-lid mode not running. The
+    // system's own answer decides.
+    if (!sleepDisabledNow())
+        return true;
+    if (!rulePresent())
+        return false;
+    if (store && store->state().startupResidual)
+        return restoreLeftover();
+    return m_parts.clamshellController->restoreOverride();
+}
+
+bool LiveClosedLidModule::sleepStaysDisabledAtQuit()
+{
+    return sleepDisabledNow() && !rulePresent();
 }
 
 void LiveClosedLidModule::handlePowerChange(const PowerContext &power)

@@ -47,8 +47,12 @@ public:
     virtual void restoreResidual() = 0;
     // The settings window: removes the rule, switching the override off first if needed.
     virtual void revokeAuthorization() = 0;
-    // The quit clean-up: false when the system default could not be restored.
+    // The quit clean-up: false when the system default could not be restored. Whatever the
+    // state says, a sleep setting still disabled is restored when the rule allows it.
     virtual bool prepareForQuit() = 0;
+    // Sleep reads disabled and the rule that could switch it back is missing: quitting would
+    // leave the machine unable to sleep, and the user must be told before it happens.
+    virtual bool sleepStaysDisabledAtQuit() = 0;
 
     // verify() at start-up and grant() from the menu and settings go to the manager directly.
     virtual AuthorizationManager &authorizationManager() = 0;
@@ -89,6 +93,7 @@ public:
     void restoreResidual() override;
     void revokeAuthorization() override;
     bool prepareForQuit() override;
+    bool sleepStaysDisabledAtQuit() override;
     AuthorizationManager &authorizationManager() override { return *m_parts.authorizationManager; }
 
     // A new power snapshot, handed on to the battery safety coordinator.
@@ -107,6 +112,7 @@ private:
     // Restores a leftover override; clears or keeps the flag accordingly.
     bool restoreLeftover();
     bool sleepDisabledNow() const;
+    bool rulePresent() const;
     int present(const Alert &alert) const;
     void append(VemoEventKind kind);
 

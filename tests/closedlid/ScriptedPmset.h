@@ -17,7 +17,9 @@ namespace quorvel::test {
 // One sleep-disabled value behind the three command lines, with the faults the real tools show.
 struct ScriptedPmset {
     int sleepDisabled = 0, runs = 0;
-    QString faults; // "applyExits1" (and switches), "restoreNoEffect" (exits 0), "sudoRefused" (exit 1, nothing)
+    // "applyExits1" (and switches), "applyNoEffect" and "restoreNoEffect" (exit 0), "sudoRefused"
+    // (exit 1, nothing), "unreadable" (a report without the setting)
+    QString faults;
 
     CommandRunner runner()
     {
@@ -25,8 +27,10 @@ struct ScriptedPmset {
             const bool apply = command == ClamshellCapabilityProbe::applyOverrideCommand(),
                        refused = faults.contains("sudoRefused");
             if (++runs, command == ClamshellCapabilityProbe::readSettingsCommand())
-                return {QString(" SleepDisabled\t%1\n").arg(sleepDisabled), 0};
-            if (!refused && (apply || !faults.contains("restoreNoEffect")))
+                return {faults.contains("unreadable") ? "pmset: garbage\n"
+                                                      : QString(" SleepDisabled\t%1\n").arg(sleepDisabled),
+                        0};
+            if (!refused && !faults.contains(apply ? "applyNoEffect" : "restoreNoEffect"))
                 sleepDisabled = apply;
             return {QString(), refused || (apply && faults.contains("applyExits1"))};
         };

@@ -244,6 +244,8 @@ private slots:
         AuthorizationManager manager(
             &store, [&] { return Result<bool>(adminError != "-"); }, {}, journal);
         QVERIFY(manager.verify().ok());
+        QCOMPARE(log.lines(), QStringList{QString("[INFO] [authorization] authorization verify, rulePresent=")
+                                          + (adminError != "-" ? "true" : "false")});
         log.clear();
         const auto revoker = [&] { return revoke(shell([&](auto) { return admin(adminError); })); };
         manager.revoke(revoker, [&] { return Result<bool>(found); });

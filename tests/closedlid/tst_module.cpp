@@ -41,6 +41,11 @@ private slots:
         QTest::newRow("apply on adapter, level unknown")
             << Row("apply", "", Starting{}, onAdapter, {}, "clamshellStarted", "",
                    {info + "applied, sleepDisabled=1, onAdapter=true, battery=nil"});
+        QTest::newRow("apply exits 0, read-back 0") << Row(
+            "apply", "applyNoEffect", Starting{}, Failed{VemoError::readbackMismatch}, VemoError::readbackMismatch, "",
+            "", {error + "apply failed, verdict=readbackMismatch", info + "restored (disablesleep=0), readback=0"});
+        QTest::newRow("quit, report unreadable") << Row("quit", "unreadable", onAdapter, onAdapter, failed, stopFailed,
+                                                        "", {error + "restore failed, readback=nil"});
         QTest::newRow("apply exits 1, read-back 1")
             << Row("apply", "applyExits1", Starting{}, Failed{commandFailed}, commandFailed, "", "",
                    {error + "apply failed, verdict=setFailed", info + "restored (disablesleep=0), readback=0"});
@@ -59,6 +64,14 @@ private slots:
         QTest::newRow("leftover without the rule")
             << Row("residual", "leftover noRule sudoRefused", Off{}, Off{}, failed, "startupResidualDetected");
         QTest::newRow("revoke, nothing active") << Row("revoke", "", Off{}, Off{}, {}, "authorizationRevoked(true)");
+        // Revoking waits for the override to be off, however it came to be on.
+        const QString revokeAlert = "revokeWhileClamshellRunningTitle", restored = "startupResidualRestoredByUser";
+        QTest::newRow("revoke, nothing flagged, sleep disabled")
+            << Row("revoke", "leftover", Off{}, Off{}, {}, restored + " authorizationRevoked(true)", revokeAlert);
+        QTest::newRow("revoke, leftover flagged") << Row("revoke", "leftover flagged", Off{}, Off{}, {},
+                                                         restored + " authorizationRevoked(true)", revokeAlert);
+        QTest::newRow("revoke, stop stuck") << Row("revoke", "restoreNoEffect unknown", Stopping{}, Stopping{}, failed,
+                                                   stopFailed, revokeAlert + " revokeRestoreFailedTitle");
         QTest::newRow("revoke, restore fails")
             << Row("revoke", "restoreNoEffect", onAdapter, onAdapter, failed, stopFailed,
                    "revokeWhileClamshellRunningTitle revokeRestoreFailedTitle");
@@ -75,6 +88,8 @@ private slots:
         rig.pmset.sleepDisabled =
             isClamshellRunning(row.from) || is<Stopping>(row.from) || row.setup.contains("leftover");
         rig.pmset.faults = row.setup;
+        if (row.setup.contains("flagged"))
+            rig.store.setStartupResidual(true, std::nullopt);
         if (row.setup.contains("timed"))
             rig.timed.startTimed(60);
         log.clear();
@@ -105,6 +120,103 @@ private slots:
             QCOMPARE(is<TimedSession::Running>(rig.store.state().timedSession), row.events.isEmpty());
         if (row.call == "revoke")
             QCOMPARE(rig.rule, rig.pmset.sleepDisabled == 1); // the rule goes only once the override is off
+    }
+
+    // However the setting came to stay disabled, quitting restores it when the rule allows, and
+    // says so when it cannot. A take-over still pending never runs after the clean-up.
+    void quitLeavesSleepEnabled_data()
+    {
+        QTest::addColumn<QString>("setup"); // how sleep came to stay disabled; "fixed": the fault is gone by quit
+        QTest::addColumn<bool>("restored");
+        QTest::addColumn<ClamshellState>("to");
+        const ClamshellState failedStart = Failed{VemoError::clamshellRestoreFailed};
+        QTest::newRow("failed start, fixed") << "failedStart fixed" << true << failedStart;
+        QTest::newRow("failed start") << "failedStart" << false << failedStart;
+        QTest::newRow("stop stuck, fixed") << "stuckStop fixed" << true << ClamshellState(Off{});
+        QTest::newRow("leftover, take-over pending") << "leftover" << true << ClamshellState(Off{});
+        QTest::newRow("leftover without the rule") << "leftover noRule" << false << ClamshellState(Off{});
+    }
+    void quitLeavesSleepEnabled()
+    {
+        QFETCH(QString, setup);
+        QFETCH(bool, restored);
+        QFETCH(ClamshellState, to);
+        Rig rig(adapter, !setup.contains("noRule"));
+        if (setup.contains("failedStart")) {
+            rig.pmset.faults = "applyExits1 restoreNoEffect";
+            rig.module->setClamshell(true);
+        } else if (setup.contains("stuckStop")) {
+            rig.module->setClamshell(true);
+            rig.store.setPower(unknown);
+            rig.pmset.faults = "restoreNoEffect";
+            rig.module->setClamshell(false);
+            QCOMPARE(rig.store.state().clamshell, ClamshellState(Stopping{}));
+        } else {
+            rig.pmset.sleepDisabled = 1;
+            rig.module->detectStartupResidual();
+        }
+        QCOMPARE(rig.pmset.sleepDisabled, 1);
+        if (setup.contains("fixed"))
+            rig.pmset.faults.clear();
+        QCOMPARE(rig.module->prepareForQuit(), restored);
+        rig.scheduler->advance(2s);
+        QCOMPARE(rig.pmset.sleepDisabled, restored ? 0 : 1);
+        QCOMPARE(rig.store.state().clamshell, to);
+        QCOMPARE(rig.store.state().startupResidual, setup.contains("noRule"));
+        QCOMPARE(rig.module->sleepStaysDisabledAtQuit(), setup.contains("noRule"));
+    }
+
+    // The leftover's own lines; a take-over whose start fails leaves the leftover flagged.
+    void takeOver_data()
+    {
+        QTest::addColumn<QString>("faults");
+        QTest::addColumn<ClamshellState>("to");
+        QTest::addColumn<QString>("events");
+        QTest::newRow("taken over") << "" << ClamshellState(RunningOnPowerAdapter{})
+                                    << "startupResidualDetected clamshellStarted startupResidualRestoredByUser";
+        QTest::newRow("start fails") << "applyExits1" << ClamshellState(Failed{VemoError::systemCommandFailed})
+                                     << "startupResidualDetected";
+    }
+    void takeOver()
+    {
+        QFETCH(QString, faults);
+        QFETCH(ClamshellState, to);
+        QFETCH(QString, events);
+        Rig rig(adapter);
+        rig.pmset.sleepDisabled = 1;
+        rig.pmset.faults = faults;
+        log.clear();
+        rig.module->detectStartupResidual();
+        QCOMPARE(log.lines(), QStringList{"[ERROR] [startup] startup residual detected, sleepDisabled=1"});
+        rig.scheduler->advance(1s);
+        QCOMPARE(log.lines().value(1),
+                 "[INFO] [startup] taking over residual via clamshell enable (preserves lid-open capability)");
+        QCOMPARE(rig.store.state().clamshell, to);
+        QCOMPARE(rig.store.state().startupResidual, !faults.isEmpty());
+        QCOMPARE(kindsOf(*rig.journal), events);
+    }
+
+    // A safety stop whose restore fails keeps the mode running and tries again at the next
+    // level at or below the threshold.
+    void failedSafetyStopRetries()
+    {
+        Rig rig(PowerContext{PowerSource::battery, 50, {}, {}, {}});
+        rig.module->setClamshell(true);
+        rig.pmset.faults = "restoreNoEffect";
+        log.clear();
+        rig.module->handlePowerChange({PowerSource::battery, 20, {}, {}, {}});
+        QVERIFY(isClamshellRunning(rig.store.state().clamshell));
+        QCOMPARE(rig.store.state().lastError, std::optional(VemoError::clamshellRestoreFailed));
+        rig.pmset.faults.clear();
+        rig.module->handlePowerChange({PowerSource::battery, 19, {}, {}, {}});
+        QCOMPARE(rig.store.state().clamshell, ClamshellState(SafetyStopped{19}));
+        QCOMPARE(rig.pmset.sleepDisabled, 0);
+        QCOMPARE(kindsOf(*rig.journal),
+                 "clamshellStarted clamshellStopped(failed) clamshellStopped(safety) safetyStopTriggered");
+        QCOMPARE(log.lines(),
+                 (QStringList{"[ERROR] [clamshell] clamshell override restore failed, readback=1",
+                              "[INFO] [clamshell] clamshell override restored (disablesleep=0), readback=0",
+                              "[ERROR] [battery] safety stop triggered, battery=19"}));
     }
 };
 

@@ -85,6 +85,8 @@ private slots:
         QCOMPARE(s.kinds(), QStringList{QStringLiteral("appLaunched")});
         const auto launched = std::get<EventKind::AppLaunched>(s.events().first().kind);
         QCOMPARE(launched.version, QStringLiteral(QUORVEL_VERSION));
+        QCOMPARE(launched.build, BundleInfo::running().bundleVersion.value_or("absent"));
+        QVERIFY(launched.build.toLongLong() >= 1);
     }
 
     void powerChangesReachBatterySafetyUntilTheModuleIsGone()
@@ -216,6 +218,39 @@ private slots:
         QCOMPARE(s.terminations, 0);
         QCOMPARE(s.kinds(), QStringList{QStringLiteral("quitRequested")});
         QVERIFY(std::get<EventKind::QuitRequested>(s.events().first().kind).blockers.isEmpty());
+    }
+
+    // The system setting, not the state, decides what quitting must restore.
+    void quitRestoresWhatTheSystemSays_data()
+    {
+        QTest::addColumn<bool>("ruleRemoved"); // behind the app's back: nothing can switch sleep back
+        QTest::newRow("leftover, authorized") << false;
+        QTest::newRow("rule removed") << true;
+    }
+    void quitRestoresWhatTheSystemSays()
+    {
+        QFETCH(bool, ruleRemoved);
+        SimApp s;
+        LogCapture log;
+        s.app->start();
+        authorize(s);
+        QFile setting(s.sandbox("/sim/disablesleep"));
+        QVERIFY(setting.open(QIODevice::WriteOnly) && setting.write("1\n") == 2);
+        setting.close();
+        s.app->runStartupChecks(); // flags the leftover; its take-over is still a second away
+        QVERIFY(s.state().startupResidual);
+        if (ruleRemoved)
+            QVERIFY(QFile::remove(s.sim.mapPath("/etc/sudoers.d/quorvel")));
+        s.quitAnswer = alertFirstButton;
+        s.app->requestQuit();
+        QCOMPARE(s.quitAlerts.size(), int(ruleRemoved));
+        if (ruleRemoved)
+            QCOMPARE(s.quitAlerts.first().firstButton, qtTrId("forceQuit"));
+        QCOMPARE(s.terminations, 1);
+        QCOMPARE(s.sleepSetting(), ruleRemoved ? "1" : "0");
+        QCOMPARE(log.lines().filter("[app] cleanup"),
+                 QStringList{ruleRemoved ? "[ERROR] [app] cleanup partial, failedModules=clamshell"
+                                         : "[INFO] [app] cleanup completed, failedModules=none"});
     }
 
     void failedRestoreMakesThePartialCleanup_data()

@@ -190,7 +190,9 @@ void AppCoordinator::requestQuit()
             quitNow();
         return;
     }
-    if (state.startupResidual && !is<Authorization::Granted>(state.authorization)) {
+    // Quitting would leave sleep disabled with nothing able to switch it back: the user decides.
+    if ((state.startupResidual && !is<Authorization::Granted>(state.authorization))
+        || (m_closedLidModule && m_closedLidModule->sleepStaysDisabledAtQuit())) {
         record(EventKind::QuitRequested{});
         const QuitAlert alert{qtTrId("confirmQuit"),
                               qtTrId("cannotClearSleepPrevention") + QLatin1Char('\n')
@@ -248,6 +250,13 @@ void AppCoordinator::handleWillTerminate()
 void AppCoordinator::handleWillPowerOff()
 {
     cleanupAll();
+}
+
+void AppCoordinator::handleTerminationSignal(const QString &signalName)
+{
+    DiagnosticLog::log(DiagnosticLog::Level::info, DiagnosticLog::Category::app,
+                       QStringLiteral("termination signal received, signal=") + signalName);
+    quitNow();
 }
 
 } // namespace quorvel

@@ -88,6 +88,9 @@ public:
     void cleanupAll();
     void handleWillTerminate();
     void handleWillPowerOff();
+    // A termination signal (SIGTERM, SIGINT, SIGHUP): nobody can be asked, so the clean-up runs
+    // at once and the application ends as after a confirmed quit.
+    void handleTerminationSignal(const QString &signalName);
 
     AppStateStore &store() { return *m_parts.store; }
     EventJournal &eventJournal() { return *m_parts.eventJournal; }

@@ -4,7 +4,10 @@
 #include "ui/Presentation.h"
 
 #include <QCoreApplication>
+
+#include <cerrno>
 #include <unistd.h>
+#include <utility>
 
 namespace quorvel {
 
@@ -37,16 +40,31 @@ HeadlessShell::HeadlessShell(AppCoordinator &app, QTextStream &out, QObject *par
 void HeadlessShell::attachStandardInput()
 {
     m_input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
-    connect(m_input, &QSocketNotifier::activated, this, [this] {
-        QTextStream in(stdin);
-        const QString line = in.readLine();
-        if (line.isNull()) {
-            m_input->setEnabled(false);
-            execute(QStringLiteral("quit"));
-            return;
-        }
-        execute(line);
-    });
+    connect(m_input, &QSocketNotifier::activated, this, &HeadlessShell::readStandardInput);
+}
+
+// Reads what is there straight from the descriptor: a buffered reader would take several
+// piped lines at once and leave the notifier nothing to wake up for.
+void HeadlessShell::readStandardInput()
+{
+    char buffer[4096];
+    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN))
+        return;
+    if (n > 0)
+        m_pending.append(buffer, n);
+    for (qsizetype end = m_pending.indexOf('\n'); end >= 0; end = m_pending.indexOf('\n')) {
+        const QByteArray line = m_pending.left(end);
+        m_pending.remove(0, end + 1);
+        execute(QString::fromUtf8(line));
+    }
+    if (n > 0)
+        return;
+    // End of input (or an error reading it) ends the app like the quit command.
+    m_input->setEnabled(false);
+    if (!m_pending.isEmpty())
+        execute(QString::fromUtf8(std::exchange(m_pending, {})));
+    execute(QStringLiteral("quit"));
 }
 
 QString HeadlessShell::describe() const

@@ -25,11 +25,13 @@ public:
 
 private:
     void printIfChanged();
+    void readStandardInput();
 
     AppCoordinator &m_app;
     QTextStream &m_out;
     QSocketNotifier *m_input = nullptr;
     QString m_lastDescription;
+    QByteArray m_pending; // input after the last complete line
 };
 
 } // namespace quorvel
