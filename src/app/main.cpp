@@ -1,39 +1,49 @@
-#include "app/composition/HeadlessShell.h"
-#include "app/composition/LivePlatform.h"
-#include "prefs/LanguageController.h"
-#include "support/TerminationSignals.h"
+#include "app/AppDelegate.h"
 
-#include <QCoreApplication>
-#include <QTimer>
+#include <QApplication>
+
+#include <cstdio>
+#include <cstring>
 
 using namespace quorvel;
 
-// Until the menu-bar interface lands, Quorvel runs headless: the whole object graph of
-// the platform, driven by commands on standard input.
+namespace {
+
+bool hasArgument(int argc, char *argv[], const char *wanted)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], wanted) == 0)
+            return true;
+    return false;
+}
+
+// Without a window system (an X or Wayland display, or a platform named through
+// QT_QPA_PLATFORM) there is nowhere to put a status item.
+bool displayAvailable()
+{
+#if defined(Q_OS_MACOS)
+    return true;
+#else
+    return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY")
+           || qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+#endif
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    // kill, Ctrl-C and a closed terminal end the app the orderly way: clean-up, then appQuit.
-    // Caught from the start; handled once the event loop runs.
-    TerminationSignals terminationSignals;
-    QCoreApplication::setApplicationName(QStringLiteral("Quorvel"));
-
-    LanguageController language(UserDefaults::standard());
-    LivePlatform platform = currentLivePlatform();
-    // Quitting from the terminal confirms by itself: there is nobody to ask.
-    platform.quitAlertPresenter = [](const QuitAlert &) { return alertFirstButton; };
-    auto coordinator = AppCoordinator::makeLive(std::move(platform));
-    coordinator->start();
-
-    QTextStream out(stdout);
-    HeadlessShell shell(*coordinator, out);
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&] { coordinator->handleWillTerminate(); });
-    QObject::connect(&terminationSignals, &TerminationSignals::received, &app,
-                     [&](int signal) { coordinator->handleTerminationSignal(TerminationSignals::name(signal)); });
-    QTimer::singleShot(0, &app, [&] {
-        coordinator->runStartupChecks();
-        shell.execute(QStringLiteral("status"));
-        shell.attachStandardInput();
-    });
+    if (hasArgument(argc, argv, "--headless"))
+        return runHeadless(argc, argv);
+    if (!displayAvailable()) {
+        std::fprintf(stderr, "quorvel: no display to show the menu-bar item on; running headless in this terminal "
+                             "(start it with --headless to skip this message)\n");
+        return runHeadless(argc, argv);
+    }
+    QApplication app(argc, argv);
+    // An agent: windows come and go, the app stays until it is told to quit.
+    QApplication::setQuitOnLastWindowClosed(false);
+    AppDelegate delegate;
+    delegate.launch();
     return app.exec();
 }

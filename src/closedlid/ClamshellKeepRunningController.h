@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/AppStateStore.h"
-#include "app/VemoState.h"
+#include "state/AppStateStore.h"
+#include "state/VemoState.h"
 #include "closedlid/SystemCommands.h"
 #include "power/ClamshellPowerControl.h"
 #include "records/EventJournal.h"

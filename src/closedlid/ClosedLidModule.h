@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/AppStateStore.h"
+#include "state/AppStateStore.h"
 #include "closedlid/AlertPresenter.h"
 #include "closedlid/AuthorizationManager.h"
 #include "closedlid/ClamshellKeepRunningController.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/AppStateStore.h"
+#include "state/AppStateStore.h"
 #include "power/ClamshellPowerControl.h"
 #include "records/EventJournal.h"
 #include "support/UserDefaults.h"

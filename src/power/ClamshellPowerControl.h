@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/VemoState.h"
+#include "state/VemoState.h"
 
 namespace quorvel {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/AppStateStore.h"
+#include "state/AppStateStore.h"
 #include "power/PowerChangeSource.h"
 
 #include <QObject>

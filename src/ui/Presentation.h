@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/VemoState.h"
 #include "prefs/Localization.h"
 #include "records/VemoEvent.h"
+#include "state/VemoState.h"
 
 #include <QList>
 #include <QString>

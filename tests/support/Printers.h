@@ -3,7 +3,7 @@
 // QCOMPARE needs a toString found by argument-dependent lookup; these make failures of
 // state comparisons readable (case index and type) instead of failing to compile.
 
-#include "app/VemoState.h"
+#include "state/VemoState.h"
 
 #include <QTest>
 #include <typeinfo>

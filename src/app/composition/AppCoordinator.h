@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/AppStateStore.h"
+#include "state/AppStateStore.h"
 #include "closedlid/ClosedLidModule.h"
 #include "closedlid/SystemCommands.h"
 #include "idle/TimedSleepPreventer.h"

@@ -1,4 +1,4 @@
-#include "app/VemoState.h"
+#include "state/VemoState.h"
 
 namespace quorvel {
 

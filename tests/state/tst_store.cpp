@@ -1,4 +1,4 @@
-#include "app/AppStateStore.h"
+#include "state/AppStateStore.h"
 #include "support/FakeClock.h"
 #include "support/Printers.h"
 

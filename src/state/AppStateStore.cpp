@@ -1,4 +1,4 @@
-#include "app/AppStateStore.h"
+#include "state/AppStateStore.h"
 
 namespace quorvel {
 

@@ -1,0 +1,80 @@
+#include "app/AppDelegate.h"
+
+#include "app/composition/LivePlatform.h"
+#include "prefs/LanguageController.h"
+#include "records/DiagnosticLog.h"
+#include "support/TerminationSignals.h"
+#include "ui/AlertDialogs.h"
+#include "ui/SecondaryWindows.h"
+
+#include <QGuiApplication>
+#include <QPointer>
+#include <QTimer>
+
+namespace quorvel {
+
+AppDelegate::AppDelegate(QObject *parent)
+    : QObject(parent)
+    // Caught from the first moment; handled once the event loop runs.
+    , m_signals(std::make_unique<TerminationSignals>())
+{
+}
+
+AppDelegate::~AppDelegate()
+{
+    // The views point into the graph: they go first.
+    m_statusBar.reset();
+    m_windows.reset();
+}
+
+void AppDelegate::launch()
+{
+    // 1-2. The stored language applies before any text is looked up.
+    m_language = std::make_unique<LanguageController>(UserDefaults::standard());
+
+    // 3. The object graph, with real dialogs, and its start-up steps.
+    LivePlatform platform = currentLivePlatform();
+    platform.alertPresenter = AlertDialogs::presenter();
+    platform.quitAlertPresenter = AlertDialogs::quitPresenter();
+    m_coordinator = AppCoordinator::makeLive(std::move(platform));
+    m_coordinator->start();
+    AppCoordinator *coordinator = m_coordinator.get();
+
+    // 4. Will-terminate: every way the event loop ends runs the clean-up, then appQuit.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [coordinator] { coordinator->handleWillTerminate(); });
+    // 5. Will-power-off: the workspace notice on the Mac; the termination signals (and the
+    // session manager's log-out request) elsewhere.
+    observeWillPowerOff([self = QPointer<AppDelegate>(this)] {
+        if (self && self->m_coordinator)
+            self->m_coordinator->handleWillPowerOff();
+    });
+    connect(m_signals.get(), &TerminationSignals::received, this,
+            [coordinator](int signal) { coordinator->handleTerminationSignal(TerminationSignals::name(signal)); });
+    if (auto *gui = qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        connect(gui, &QGuiApplication::commitDataRequest, this, [coordinator] { coordinator->handleWillPowerOff(); });
+
+    // 6. The status item: from here on the user can act.
+    m_windows = std::make_unique<SecondaryWindows>(*m_coordinator, *m_language);
+    m_statusBar = std::make_unique<StatusBarController>(*m_coordinator, *m_language, this);
+
+    // 7. Leftovers of an earlier run, once launching has returned.
+    QTimer::singleShot(0, this, [coordinator] { coordinator->runStartupChecks(); });
+}
+
+void AppDelegate::showSettings()
+{
+    if (m_windows)
+        m_windows->showSettings();
+}
+
+void AppDelegate::showAbout()
+{
+    if (m_windows)
+        m_windows->showAbout();
+}
+
+#ifndef Q_OS_MACOS
+void observeWillPowerOff(std::function<void()>) {}
+#endif
+
+} // namespace quorvel

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "ui/StatusBarController.h"
+
+#include <QObject>
+#include <functional>
+#include <memory>
+
+namespace quorvel {
+
+class AppCoordinator;
+class LanguageController;
+class SecondaryWindows;
+class TerminationSignals;
+
+// The application's outer shell: brings the system up in its fixed order, wires the
+// platform's end-of-life notices to the clean-up, and opens the two secondary windows.
+class AppDelegate final : public QObject, public StatusBarCommands {
+    Q_OBJECT
+public:
+    explicit AppDelegate(QObject *parent = nullptr);
+    ~AppDelegate() override;
+
+    // The launch sequence. Returns once the status item exists; the start-up checks follow
+    // on the next turn of the event loop.
+    void launch();
+
+    void showSettings() override;
+    void showAbout() override;
+
+    AppCoordinator *coordinator() const { return m_coordinator.get(); }
+    LanguageController *languageController() const { return m_language.get(); }
+    StatusBarController *statusBarController() const { return m_statusBar.get(); }
+    SecondaryWindows *windows() const { return m_windows.get(); }
+
+private:
+    std::unique_ptr<TerminationSignals> m_signals;
+    std::unique_ptr<LanguageController> m_language;
+    std::unique_ptr<AppCoordinator> m_coordinator;
+    std::unique_ptr<SecondaryWindows> m_windows;
+    std::unique_ptr<StatusBarController> m_statusBar;
+};
+
+// The platform's will-power-off notice (shut-down, restart, log-out); nothing where the
+// platform has none beyond the termination signals.
+void observeWillPowerOff(std::function<void()> handler);
+
+// `quorvel --headless`: the whole application driven from standard input, no windows.
+int runHeadless(int argc, char *argv[]);
+
+} // namespace quorvel

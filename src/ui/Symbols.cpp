@@ -1,0 +1,104 @@
+#include "ui/Symbols.h"
+
+#include <QHash>
+#include <QPainter>
+
+namespace quorvel::Symbols {
+
+#ifdef Q_OS_MACOS
+QIcon systemSymbol(const QString &name); // ui/mac/SystemSymbol.mm
+#endif
+
+QStringList themeNames(const QString &name)
+{
+    // The symbols the interface names, each with the freedesktop names that mean the same.
+    static const QHash<QString, QStringList> table = {
+        {QStringLiteral("moon"),
+         {QStringLiteral("weather-clear-night-symbolic"), QStringLiteral("weather-clear-night")}},
+        {QStringLiteral("laptopcomputer"),
+         {QStringLiteral("computer-laptop-symbolic"), QStringLiteral("computer-laptop")}},
+        {QStringLiteral("display"), {QStringLiteral("video-display-symbolic"), QStringLiteral("video-display")}},
+        {QStringLiteral("sun.max"), {QStringLiteral("display-brightness-symbolic"), QStringLiteral("video-display")}},
+        {QStringLiteral("timer"), {QStringLiteral("alarm-symbolic"), QStringLiteral("chronometer")}},
+        {QStringLiteral("infinity"),
+         {QStringLiteral("media-playlist-repeat-symbolic"), QStringLiteral("view-refresh")}},
+        {QStringLiteral("gearshape"), {QStringLiteral("emblem-system-symbolic"), QStringLiteral("preferences-system")}},
+        {QStringLiteral("power"), {QStringLiteral("system-shutdown-symbolic"), QStringLiteral("system-shutdown")}},
+        {QStringLiteral("globe"),
+         {QStringLiteral("preferences-desktop-locale-symbolic"), QStringLiteral("applications-internet")}},
+        {QStringLiteral("arrow.triangle.2.circlepath"),
+         {QStringLiteral("view-refresh-symbolic"), QStringLiteral("view-refresh")}},
+        {QStringLiteral("arrow.clockwise"), {QStringLiteral("view-refresh-symbolic"), QStringLiteral("view-refresh")}},
+        {QStringLiteral("arrow.down.circle.fill"),
+         {QStringLiteral("folder-download-symbolic"), QStringLiteral("go-down")}},
+        {QStringLiteral("textformat.123"),
+         {QStringLiteral("accessories-calculator-symbolic"), QStringLiteral("accessories-calculator")}},
+        {QStringLiteral("questionmark.circle"),
+         {QStringLiteral("help-about-symbolic"), QStringLiteral("help-browser")}},
+        {QStringLiteral("info.circle"),
+         {QStringLiteral("dialog-information-symbolic"), QStringLiteral("dialog-information")}},
+        {QStringLiteral("battery.25"),
+         {QStringLiteral("battery-level-20-symbolic"), QStringLiteral("battery-caution-symbolic"),
+          QStringLiteral("battery-low")}},
+        {QStringLiteral("lock.fill"),
+         {QStringLiteral("changes-prevent-symbolic"), QStringLiteral("system-lock-screen")}},
+        {QStringLiteral("lock.shield"), {QStringLiteral("security-high-symbolic"), QStringLiteral("security-high")}},
+        {QStringLiteral("lock.shield.fill"),
+         {QStringLiteral("security-high-symbolic"), QStringLiteral("security-high")}},
+        {QStringLiteral("xmark.shield.fill"),
+         {QStringLiteral("security-low-symbolic"), QStringLiteral("security-low")}},
+        {QStringLiteral("exclamationmark.triangle.fill"),
+         {QStringLiteral("dialog-warning-symbolic"), QStringLiteral("dialog-warning")}},
+        {QStringLiteral("exclamationmark.circle.fill"),
+         {QStringLiteral("dialog-error-symbolic"), QStringLiteral("dialog-error")}},
+        {QStringLiteral("stop.circle.fill"),
+         {QStringLiteral("media-playback-stop-symbolic"), QStringLiteral("process-stop")}},
+        {QStringLiteral("chevron.right"), {QStringLiteral("go-next-symbolic"), QStringLiteral("go-next")}},
+        {QStringLiteral("bolt.fill"), {QStringLiteral("battery-full-charging-symbolic"), QStringLiteral("ac-adapter")}},
+        {QStringLiteral("checkmark.circle.fill"),
+         {QStringLiteral("emblem-ok-symbolic"), QStringLiteral("emblem-default")}},
+        {QStringLiteral("xmark.circle.fill"),
+         {QStringLiteral("window-close-symbolic"), QStringLiteral("dialog-error")}},
+        {QStringLiteral("minus"), {QStringLiteral("list-remove-symbolic"), QStringLiteral("list-remove")}},
+        {QStringLiteral("plus"), {QStringLiteral("list-add-symbolic"), QStringLiteral("list-add")}},
+        {QStringLiteral("arrow.up.right"), {QStringLiteral("send-to-symbolic"), QStringLiteral("go-jump")}},
+    };
+    return table.value(name);
+}
+
+QIcon icon(const QString &name)
+{
+#ifdef Q_OS_MACOS
+    return systemSymbol(name);
+#else
+    for (const QString &themeName : themeNames(name)) {
+        if (QIcon::hasThemeIcon(themeName))
+            return QIcon::fromTheme(themeName);
+    }
+    return {};
+#endif
+}
+
+QPixmap pixmap(const QString &name, int points, const QColor &color, qreal devicePixelRatio)
+{
+    const QIcon found = icon(name);
+    if (found.isNull())
+        return {};
+    const int side = qRound(points * devicePixelRatio);
+    QPixmap source = found.pixmap(QSize(side, side));
+    if (source.isNull())
+        return {};
+    // Symbolic theme icons are drawn in one colour; painting the colour through their alpha
+    // makes them follow the palette (the Mac tints template symbols itself).
+    QPixmap tinted(source.size());
+    tinted.fill(Qt::transparent);
+    QPainter painter(&tinted);
+    painter.drawPixmap(0, 0, source);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(tinted.rect(), color);
+    painter.end();
+    tinted.setDevicePixelRatio(devicePixelRatio);
+    return tinted;
+}
+
+} // namespace quorvel::Symbols
