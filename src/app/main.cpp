@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/UiMap.h"
 
 #include <QApplication>
 
@@ -43,6 +44,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // An agent: windows come and go, the app stays until it is told to quit.
     QApplication::setQuitOnLastWindowClosed(false);
+    installUiMapFromEnvironment();
     AppDelegate delegate;
     delegate.launch();
     return app.exec();
