@@ -466,6 +466,14 @@
         <source>Some system texts change at the next launch.</source>
         <translation>Some system texts change at the next launch.</translation>
     </message>
+    <message id="thresholdDecrease">
+        <source>Lower the threshold by 5%</source>
+        <translation>Lower the threshold by 5%</translation>
+    </message>
+    <message id="thresholdIncrease">
+        <source>Raise the threshold by 5%</source>
+        <translation>Raise the threshold by 5%</translation>
+    </message>
     <message id="timed">
         <source>Timed</source>
         <translation>Timed</translation>

@@ -466,6 +466,14 @@
         <source>Some system texts change at the next launch.</source>
         <translation>部分系统文字将在下次启动时更新。</translation>
     </message>
+    <message id="thresholdDecrease">
+        <source>Lower the threshold by 5%</source>
+        <translation>将阈值降低 5%</translation>
+    </message>
+    <message id="thresholdIncrease">
+        <source>Raise the threshold by 5%</source>
+        <translation>将阈值提高 5%</translation>
+    </message>
     <message id="timed">
         <source>Timed</source>
         <translation>定时</translation>
