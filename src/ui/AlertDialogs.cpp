@@ -11,14 +11,16 @@ namespace quorvel::AlertDialogs {
 
 namespace {
 
-// The symbol is drawn at the size of the dialog's own icons, in the palette's text colour;
-// without it the style's standard icon stands in.
+// The symbol is drawn at the size of the dialog's own icons, in the colour of the alert's
+// style; without it the style's standard icon stands in.
 void setSymbol(QMessageBox &box, const QString &symbol, QMessageBox::Icon style)
 {
     box.setIcon(style);
     const int side = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box);
-    const QPixmap pixmap =
-        Symbols::pixmap(symbol, side, box.palette().color(QPalette::WindowText), box.devicePixelRatioF());
+    const QColor colour = style == QMessageBox::Critical  ? QColor(0xe5, 0x48, 0x4d)
+                          : style == QMessageBox::Warning ? QColor(0xf5, 0x9e, 0x0b)
+                                                          : box.palette().color(QPalette::Highlight);
+    const QPixmap pixmap = Symbols::pixmap(symbol, side, colour, box.devicePixelRatioF());
     if (!pixmap.isNull())
         box.setIconPixmap(pixmap);
 }
@@ -30,6 +32,8 @@ std::unique_ptr<QMessageBox> makeBox(const QString &title, const QString &messag
     box->setWindowTitle(QStringLiteral("Quorvel"));
     box->setText(title);
     box->setInformativeText(message);
+    // Long explanations read as a paragraph, not a narrow column.
+    box->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_informativelabel { min-width: 340px; }"));
     setSymbol(*box, symbol, style);
     QPushButton *firstButton = box->addButton(first, QMessageBox::AcceptRole);
     QPushButton *secondButton = box->addButton(second, QMessageBox::RejectRole);

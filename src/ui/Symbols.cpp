@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QPainter>
+#include <QStandardPaths>
 
 namespace quorvel::Symbols {
 
@@ -71,6 +72,21 @@ QIcon icon(const QString &name)
 #ifdef Q_OS_MACOS
     return systemSymbol(name);
 #else
+    // Without a desktop's platform theme (offscreen, a bare X server) no theme is named and
+    // the system's icon folders are not searched; the freedesktop default stands in.
+    static const bool fallbackSet = [] {
+        if (!QIcon::themeName().isEmpty())
+            return false;
+        QStringList paths = QIcon::themeSearchPaths();
+        for (const QString &data : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
+            if (!paths.contains(data + QStringLiteral("/icons")))
+                paths << data + QStringLiteral("/icons");
+        }
+        QIcon::setThemeSearchPaths(paths);
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
+        return true;
+    }();
+    Q_UNUSED(fallbackSet);
     for (const QString &themeName : themeNames(name)) {
         if (QIcon::hasThemeIcon(themeName))
             return QIcon::fromTheme(themeName);

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "prefs/LanguageController.h"
+#include "support/UserDefaults.h"
+
+#include <QImage>
+#include <QString>
+#include <memory>
+
+class QWidget;
+
+namespace quorvel::shots {
+
+enum class Theme { light, dark };
+
+// Where the pictures go and in which language and theme they are taken.
+class Session {
+public:
+    explicit Session(QString folder);
+    void use(LanguagePreference language, Theme theme);
+    // <folder>/<name>-<en|zh>-<light|dark>.png
+    void save(const QString &name, const QImage &image);
+    void save(const QString &name, QWidget &widget);
+    int failures() const { return m_failures; }
+    Theme theme() const { return m_theme; }
+    LanguageController &language() { return *m_language; }
+
+private:
+    QString m_folder;
+    QString m_suffix;
+    Theme m_theme = Theme::light;
+    int m_failures = 0;
+    std::shared_ptr<MemoryUserDefaults> m_defaults = std::make_shared<MemoryUserDefaults>();
+    std::unique_ptr<LanguageController> m_language;
+};
+
+void shootDialogs(Session &session);
+void shootMenuBar(Session &session);
+void shootPopover(Session &session);
+void shootWindows(Session &session);
+
+} // namespace quorvel::shots
