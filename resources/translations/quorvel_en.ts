@@ -357,6 +357,10 @@
         <source>Quitting turns off every mode and restores your Mac’s normal sleep settings.</source>
         <translation>Quitting turns off every mode and restores your Mac’s normal sleep settings.</translation>
     </message>
+    <message id="quitRestoreFailedMessage">
+        <source>Quorvel couldn’t turn sleep back on. If you quit now, your Mac stays awake, even with its lid closed, until you run “sudo pmset -a disablesleep 0” in Terminal.</source>
+        <translation>Quorvel couldn’t turn sleep back on. If you quit now, your Mac stays awake, even with its lid closed, until you run “sudo pmset -a disablesleep 0” in Terminal.</translation>
+    </message>
     <message id="readOnlyNoAuth">
         <source>Sleep disabled · authorization needed</source>
         <translation>Sleep disabled · authorization needed</translation>

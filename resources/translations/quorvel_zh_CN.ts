@@ -357,6 +357,10 @@
         <source>Quitting turns off every mode and restores your Mac’s normal sleep settings.</source>
         <translation>退出后将关闭所有模式，并恢复 Mac 的正常睡眠设置。</translation>
     </message>
+    <message id="quitRestoreFailedMessage">
+        <source>Quorvel couldn’t turn sleep back on. If you quit now, your Mac stays awake, even with its lid closed, until you run “sudo pmset -a disablesleep 0” in Terminal.</source>
+        <translation>Quorvel 无法恢复睡眠。如果现在退出，Mac 将一直保持唤醒（即使合上盖子），直到你在“终端”中运行“sudo pmset -a disablesleep 0”。</translation>
+    </message>
     <message id="readOnlyNoAuth">
         <source>Sleep disabled · authorization needed</source>
         <translation>睡眠已停用 · 需要授权才能更改</translation>
