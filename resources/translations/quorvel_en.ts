@@ -535,5 +535,29 @@
         <source>Your Mac keeps running with the lid closed.</source>
         <translation>Your Mac keeps running with the lid closed.</translation>
     </message>
+    <message id="ctlBlockedByClosedLid">
+        <source>Closed-lid mode is keeping your Mac awake. Turn it off first.</source>
+        <translation>Closed-lid mode is keeping your Mac awake. Turn it off first.</translation>
+    </message>
+    <message id="ctlBlockedByLeftover">
+        <source>Sleep is still disabled from an earlier run. Restore it from the Quorvel menu first.</source>
+        <translation>Sleep is still disabled from an earlier run. Restore it from the Quorvel menu first.</translation>
+    </message>
+    <message id="ctlNoTimedSession">
+        <source>No timed session is running.</source>
+        <translation>No timed session is running.</translation>
+    </message>
+    <message id="ctlNoSession">
+        <source>Start keeping your Mac awake first.</source>
+        <translation>Start keeping your Mac awake first.</translation>
+    </message>
+    <message id="ctlNotRunning">
+        <source>Quorvel is not running.</source>
+        <translation>Quorvel is not running.</translation>
+    </message>
+    <message id="ctlQuitNotConfirmed">
+        <source>Quorvel is still running: the quit was not confirmed.</source>
+        <translation>Quorvel is still running: the quit was not confirmed.</translation>
+    </message>
 </context>
 </TS>

@@ -535,5 +535,29 @@
         <source>Your Mac keeps running with the lid closed.</source>
         <translation>合上盖子后，Mac 将继续运行。</translation>
     </message>
+    <message id="ctlBlockedByClosedLid">
+        <source>Closed-lid mode is keeping your Mac awake. Turn it off first.</source>
+        <translation>合盖模式正在让 Mac 保持唤醒，请先关闭合盖模式。</translation>
+    </message>
+    <message id="ctlBlockedByLeftover">
+        <source>Sleep is still disabled from an earlier run. Restore it from the Quorvel menu first.</source>
+        <translation>此前停用的睡眠尚未恢复，请先在 Quorvel 菜单中恢复。</translation>
+    </message>
+    <message id="ctlNoTimedSession">
+        <source>No timed session is running.</source>
+        <translation>当前没有定时的防休眠会话。</translation>
+    </message>
+    <message id="ctlNoSession">
+        <source>Start keeping your Mac awake first.</source>
+        <translation>请先开始让 Mac 保持唤醒。</translation>
+    </message>
+    <message id="ctlNotRunning">
+        <source>Quorvel is not running.</source>
+        <translation>Quorvel 没有在运行。</translation>
+    </message>
+    <message id="ctlQuitNotConfirmed">
+        <source>Quorvel is still running: the quit was not confirmed.</source>
+        <translation>Quorvel 仍在运行：退出未获确认。</translation>
+    </message>
 </context>
 </TS>
