@@ -1,13 +1,79 @@
 #include "ui/SecondaryWindows.h"
 
+#include "support/UserDefaults.h"
+#include "ui/AboutView.h"
+#include "ui/SettingsView.h"
+
+#include <QCursor>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QVBoxLayout>
 #include <QWidget>
 
 namespace quorvel {
 
+namespace {
+
+// A titled, closable window around one view. Its title is a key, looked up again when the
+// language changes; when the content grows or shrinks (a note appears, the language changes)
+// the window takes the new size and keeps its place.
+class SecondaryWindow final : public QWidget {
+public:
+    SecondaryWindow(const char *titleKey, QSize minimum, QWidget *content)
+        : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                               | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+        , m_titleKey(titleKey)
+        , m_minimum(minimum)
+    {
+        setAttribute(Qt::WA_DeleteOnClose);
+        auto *layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(content);
+        setWindowTitle(qtTrId(m_titleKey));
+        SecondaryWindows::fitToContent(this, m_minimum);
+        m_fitted = true;
+    }
+
+protected:
+    bool event(QEvent *event) override
+    {
+        const bool handled = QWidget::event(event);
+        if (event->type() == QEvent::LayoutRequest && m_fitted) {
+            const QPoint topLeft = pos();
+            SecondaryWindows::fitToContent(this, m_minimum);
+            if (isVisible())
+                move(topLeft);
+        }
+        return handled;
+    }
+
+    void changeEvent(QEvent *event) override
+    {
+        QWidget::changeEvent(event);
+        if (event->type() == QEvent::LanguageChange)
+            setWindowTitle(qtTrId(m_titleKey));
+    }
+
+private:
+    const char *m_titleKey;
+    QSize m_minimum;
+    bool m_fitted = false;
+};
+
+} // namespace
+
 SecondaryWindows::SecondaryWindows(AppCoordinator &coordinator, LanguageController &language, QObject *parent)
+    : SecondaryWindows(coordinator, language, UserDefaults::standard(), parent)
+{
+}
+
+SecondaryWindows::SecondaryWindows(AppCoordinator &coordinator, LanguageController &language,
+                                   std::shared_ptr<UserDefaults> defaults, QObject *parent)
     : QObject(parent)
     , m_coordinator(coordinator)
     , m_language(language)
+    , m_defaults(std::move(defaults))
 {
 }
 
@@ -17,8 +83,76 @@ SecondaryWindows::~SecondaryWindows()
     delete m_about;
 }
 
-void SecondaryWindows::showSettings() {}
+QWidget *SecondaryWindows::buildSettingsWindow(AppCoordinator &coordinator, LanguageController &language,
+                                               std::shared_ptr<UserDefaults> defaults)
+{
+    auto *window = new SecondaryWindow(QT_TRID_NOOP("settings"), settingsMinimumSize,
+                                       new SettingsView(coordinator, language, std::move(defaults)));
+    window->setObjectName(QStringLiteral("settingsWindow"));
+    return window;
+}
 
-void SecondaryWindows::showAbout() {}
+QWidget *SecondaryWindows::buildAboutWindow(BundleInfo bundle)
+{
+    auto *window = new SecondaryWindow(QT_TRID_NOOP("aboutApp"), aboutMinimumSize, new AboutView(std::move(bundle)));
+    window->setObjectName(QStringLiteral("aboutWindow"));
+    return window;
+}
+
+void SecondaryWindows::fitToContent(QWidget *window, QSize minimum)
+{
+    if (QLayout *layout = window->layout())
+        layout->activate();
+    const QSize hint = window->sizeHint();
+    const int width = qMax(hint.width(), minimum.width());
+    int height = window->hasHeightForWidth() ? window->heightForWidth(width) : hint.height();
+    if (height <= 0)
+        height = hint.height();
+    height = qMax(height, minimum.height());
+    if (window->minimumSize() != QSize(width, height) || window->maximumSize() != QSize(width, height))
+        window->setFixedSize(width, height);
+}
+
+void SecondaryWindows::present(QWidget *window)
+{
+    QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen) {
+        QRect frame(QPoint(0, 0), window->size());
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void SecondaryWindows::showSettings()
+{
+    if (m_settings && m_settings->isVisible()) {
+        m_settings->raise();
+        m_settings->activateWindow();
+        return;
+    }
+    // A window that exists but is hidden is not brought back: a fresh one replaces it.
+    if (m_settings)
+        m_settings->deleteLater();
+    m_settings = buildSettingsWindow(m_coordinator, m_language, m_defaults);
+    present(m_settings);
+}
+
+void SecondaryWindows::showAbout()
+{
+    if (m_about && m_about->isVisible()) {
+        m_about->raise();
+        m_about->activateWindow();
+        return;
+    }
+    if (m_about)
+        m_about->deleteLater();
+    m_about = buildAboutWindow(BundleInfo::running());
+    present(m_about);
+}
 
 } // namespace quorvel
