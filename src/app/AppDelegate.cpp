@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 
+#include "app/Instance.h"
 #include "app/composition/LivePlatform.h"
 #include "prefs/LanguageController.h"
 #include "records/DiagnosticLog.h"
@@ -7,6 +8,7 @@
 #include "ui/AlertDialogs.h"
 #include "ui/SecondaryWindows.h"
 
+#include <QFileOpenEvent>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QTimer>
@@ -17,7 +19,13 @@ AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent)
     // Caught from the first moment; handled once the event loop runs.
     , m_signals(std::make_unique<TerminationSignals>())
+    , m_instance(std::make_unique<Instance>())
 {
+}
+
+bool AppDelegate::claimInstance()
+{
+    return m_instance->claim();
 }
 
 AppDelegate::~AppDelegate()
@@ -57,8 +65,32 @@ void AppDelegate::launch()
     m_windows = std::make_unique<SecondaryWindows>(*m_coordinator, *m_language);
     m_statusBar = std::make_unique<StatusBarController>(*m_coordinator, *m_language, this);
 
-    // 7. Leftovers of an earlier run, once launching has returned.
-    QTimer::singleShot(0, this, [coordinator] { coordinator->runStartupChecks(); });
+    // `quorvel ctl`, second launches and quorvel:// addresses (on the Mac they arrive as
+    // open-URL events).
+    m_instance->serve(*m_coordinator, [this] {
+        if (m_statusBar)
+            QMetaObject::invokeMethod(m_statusBar.get(), "openPopover");
+    });
+    qApp->installEventFilter(this);
+
+    // 7. Leftovers of an earlier run, once launching has returned; then an address the app
+    // was launched with.
+    QTimer::singleShot(0, this, [this, coordinator] {
+        coordinator->runStartupChecks();
+        m_instance->handleLaunchArguments(QCoreApplication::arguments().mid(1));
+    });
+}
+
+bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FileOpen) {
+        const QUrl url = static_cast<QFileOpenEvent *>(event)->url();
+        if (url.scheme() == QLatin1String("quorvel")) {
+            m_instance->openUrl(url);
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void AppDelegate::showSettings()

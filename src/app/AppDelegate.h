@@ -2,13 +2,17 @@
 
 #include "ui/StatusBarController.h"
 
+#include <QJsonObject>
 #include <QObject>
+#include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace quorvel {
 
 class AppCoordinator;
+class Instance;
 class LanguageController;
 class SecondaryWindows;
 class TerminationSignals;
@@ -21,6 +25,8 @@ public:
     explicit AppDelegate(QObject *parent = nullptr);
     ~AppDelegate() override;
 
+    // Before anything else: false when another instance of this user already runs.
+    bool claimInstance();
     // The launch sequence. Returns once the status item exists; the start-up checks follow
     // on the next turn of the event loop.
     void launch();
@@ -34,7 +40,10 @@ public:
     SecondaryWindows *windows() const { return m_windows.get(); }
 
 private:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
     std::unique_ptr<TerminationSignals> m_signals;
+    std::unique_ptr<Instance> m_instance;
     std::unique_ptr<LanguageController> m_language;
     std::unique_ptr<AppCoordinator> m_coordinator;
     std::unique_ptr<SecondaryWindows> m_windows;
@@ -47,5 +56,10 @@ void observeWillPowerOff(std::function<void()> handler);
 
 // `quorvel --headless`: the whole application driven from standard input, no windows.
 int runHeadless(int argc, char *argv[]);
+// `quorvel ctl ...`: one request to the running instance; exit 0, 1 (refused), 2 (none runs).
+int runCtl(int argc, char *argv[]);
+// A second launch hands its arguments to the running instance; its answer, or none when no
+// instance runs.
+std::optional<QJsonObject> handOffToRunningInstance(const QStringList &arguments);
 
 } // namespace quorvel

@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/Instance.h"
 #include "app/composition/HeadlessShell.h"
 #include "app/composition/LivePlatform.h"
 #include "prefs/LanguageController.h"
@@ -14,6 +15,10 @@ int runHeadless(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     // kill, Ctrl-C and a closed terminal end the app the orderly way: clean-up, then appQuit.
     TerminationSignals terminationSignals;
+    // One instance per user: a second launch hands its arguments over and ends.
+    Instance instance;
+    if (handOffToRunningInstance(QCoreApplication::arguments().mid(1)) || !instance.claim())
+        return 0;
 
     LanguageController language(UserDefaults::standard());
     LivePlatform platform = currentLivePlatform();
@@ -27,10 +32,12 @@ int runHeadless(int argc, char *argv[])
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&] { coordinator->handleWillTerminate(); });
     QObject::connect(&terminationSignals, &TerminationSignals::received, &app,
                      [&](int signal) { coordinator->handleTerminationSignal(TerminationSignals::name(signal)); });
+    instance.serve(*coordinator, [&] { shell.execute(QStringLiteral("status")); });
     QTimer::singleShot(0, &app, [&] {
         coordinator->runStartupChecks();
         shell.execute(QStringLiteral("status"));
         shell.attachStandardInput();
+        instance.handleLaunchArguments(QCoreApplication::arguments().mid(1));
     });
     return app.exec();
 }

@@ -34,6 +34,8 @@ bool displayAvailable()
 
 int main(int argc, char *argv[])
 {
+    if (argc > 1 && std::strcmp(argv[1], "ctl") == 0)
+        return runCtl(argc, argv);
     if (hasArgument(argc, argv, "--headless"))
         return runHeadless(argc, argv);
     if (!displayAvailable()) {
@@ -44,8 +46,14 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // An agent: windows come and go, the app stays until it is told to quit.
     QApplication::setQuitOnLastWindowClosed(false);
+    // One instance per user: a second launch hands its arguments over (a bare one opens the
+    // running app's menu) and ends.
+    if (handOffToRunningInstance(QCoreApplication::arguments().mid(1)))
+        return 0;
     installUiMapFromEnvironment();
     AppDelegate delegate;
+    if (!delegate.claimInstance())
+        return 0;
     delegate.launch();
     return app.exec();
 }

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "state/VemoState.h"
+
+#include <QJsonObject>
+#include <QObject>
+#include <QStringList>
+#include <QUrl>
+#include <functional>
+#include <optional>
+
+namespace quorvel {
+
+class AppCoordinator;
+
+// The running app driven from outside: `quorvel ctl ...`, the quorvel:// address scheme and a
+// second launch all become one request object, answered through the same entry points as the
+// menu, so the menu's admission rules answer them too.
+namespace ControlCommands {
+
+// "90m", "2h", "1h30m", "5400" (seconds) -> seconds; none for anything else, and for less than
+// a minute or more than eight hours.
+std::optional<qint64> parseDuration(const QString &text);
+
+// `quorvel ctl <arguments>` (without "ctl"): the request, or an error text for the user.
+struct Parsed {
+    QJsonObject request;
+    QString error;
+    bool json = false; // --json: the reply as JSON for scripts
+};
+Parsed parseArguments(const QStringList &arguments);
+
+// quorvel://start?duration=90m, quorvel://stop, quorvel://indefinite, quorvel://display?on=1
+// (also more, less, status): none for anything else, unknown parameters included.
+std::optional<QJsonObject> parseUrl(const QUrl &url);
+
+// The state as one object: timed session (with remaining seconds), display, closed-lid mode,
+// power, authorization, the start-up leftover and the last error.
+QJsonObject statusJson(const VemoState &state);
+// The same object read back; none when it is not one statusJson could have written.
+std::optional<VemoState> stateFromStatusJson(const QJsonObject &status);
+// A few lines for a person, in the interface language.
+QString describe(const VemoState &state);
+
+QString usage();
+
+} // namespace ControlCommands
+
+// Answers requests in the running app.
+class ControlHandler final : public QObject {
+    Q_OBJECT
+public:
+    // `activate`: a second launch without arguments (open the menu).
+    ControlHandler(AppCoordinator &app, std::function<void()> activate, QObject *parent = nullptr);
+
+    void handle(const QJsonObject &request, std::function<void(const QJsonObject &)> reply);
+
+private:
+    QJsonObject ok() const;
+    QJsonObject refused(const QString &reasonKey) const;
+    // Replies once the session is no longer starting or stopping (or after a few seconds).
+    void replyWhenSettled(std::function<void(const QJsonObject &)> reply);
+
+    AppCoordinator &m_app;
+    std::function<void()> m_activate;
+};
+
+} // namespace quorvel
