@@ -1,11 +1,19 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QImage>
+#include <QMenu>
 #include <QObject>
+#include <QPointer>
+#include <QString>
+#include <memory>
 
 namespace quorvel {
 
 class AppCoordinator;
 class LanguageController;
+class MenuPopover;
+class StatusItem;
 class UserDefaults;
 
 // What the status item asks of the application delegate.
@@ -21,9 +29,60 @@ public:
 class StatusBarController final : public QObject {
     Q_OBJECT
 public:
+    // The platform's own status item and the standard preferences.
     StatusBarController(AppCoordinator &coordinator, LanguageController &language, StatusBarCommands *commands,
                         QObject *parent = nullptr);
+    // A given status item and preferences (tests, screenshots).
+    StatusBarController(AppCoordinator &coordinator, LanguageController &language, StatusBarCommands *commands,
+                        std::unique_ptr<StatusItem> item, std::shared_ptr<UserDefaults> defaults,
+                        QObject *parent = nullptr);
     ~StatusBarController() override;
+
+    // Recomputes the image and the tool tip from the current state, and reads the countdown
+    // preference afresh. Runs after every change of the state.
+    void refresh();
+
+    // The secondary menu's commands. Each closes the popover first; without a delegate (it
+    // went away) that is all they do, except quitting, which goes to the coordinator.
+    void handleSettings();
+    void handleHelp();
+    void handleAbout();
+    void handleQuit();
+
+    StatusItem &statusItem() const { return *m_item; }
+    MenuPopover &popover() const { return *m_popover; }
+    // The secondary menu last shown, while it exists.
+    QMenu *menu() const { return m_menu; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void primaryClick();
+    void secondaryClick();
+    void scheduleRefresh();
+    void closePopover();
+    StatusBarCommands *liveCommands() const;
+
+    AppCoordinator &m_coordinator;
+    LanguageController &m_language;
+    StatusBarCommands *m_commands = nullptr;
+    // Set when the delegate is a QObject: tells whether it still exists.
+    QPointer<QObject> m_commandsObject;
+    bool m_commandsObserved = false;
+    std::unique_ptr<StatusItem> m_item;
+    std::shared_ptr<UserDefaults> m_defaults;
+    std::unique_ptr<MenuPopover> m_popover;
+    QPointer<QMenu> m_menu;
+
+    bool m_refreshPending = false;
+    bool m_drawn = false;
+    QImage m_shownImage;
+    QString m_shownToolTip;
+
+    bool m_closingPopover = false;
+    // When the popover last closed by itself (a click elsewhere), see primaryClick().
+    QElapsedTimer m_popoverDismissed;
 };
 
 } // namespace quorvel
