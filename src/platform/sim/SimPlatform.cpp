@@ -2,6 +2,7 @@
 
 #include "platform/sim/SimLayout.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -44,6 +45,13 @@ SimPlatform SimPlatform::fromEnvironment()
     if (root.isEmpty())
         root = defaultRoot();
     QString tools = qEnvironmentVariable(simlayout::kToolsVariable);
+    // An installed app keeps the stand-ins beside it (<prefix>/libexec/quorvel); a build tree
+    // has them in its own tools folder.
+    const QString installed = QCoreApplication::instance()
+                                  ? QCoreApplication::applicationDirPath() + QStringLiteral("/../libexec/quorvel")
+                                  : QString();
+    if (tools.isEmpty() && !installed.isEmpty() && QFileInfo::exists(installed + QStringLiteral("/caffeinate")))
+        tools = installed;
     if (tools.isEmpty())
         tools = QStringLiteral(QUORVEL_TOOLS_DIR);
     return SimPlatform(root, tools);
