@@ -36,18 +36,17 @@ void VemoAppIconMark::paintEvent(QPaintEvent *)
     QSvgRenderer renderer(QString::fromLatin1(artwork));
     if (!renderer.isValid())
         return;
-    // Drawn at the screen's density, then tinted like a template image.
+    // Drawn at the screen's density, in its own colours.
     const qreal ratio = devicePixelRatioF();
     QImage image(QSize(m_size, m_size) * ratio, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     {
         QPainter svg(&image);
+        svg.setRenderHint(QPainter::Antialiasing);
         QSizeF drawn = renderer.defaultSize().isValid() ? QSizeF(renderer.defaultSize()) : QSizeF(m_size, m_size);
         drawn.scale(QSizeF(image.size()), Qt::KeepAspectRatio);
         renderer.render(
             &svg, QRectF(QPointF((image.width() - drawn.width()) / 2, (image.height() - drawn.height()) / 2), drawn));
-        svg.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        svg.fillRect(image.rect(), SettingsStyle::color(Tone::primary, palette()));
     }
     image.setDevicePixelRatio(ratio);
     QPainter painter(this);
@@ -92,7 +91,7 @@ AboutView::AboutView(BundleInfo bundle, QWidget *parent)
 
     column->addSpacing(10);
     auto *links = new QHBoxLayout;
-    links->setSpacing(4);
+    links->setSpacing(18);
     links->addStretch(1);
     struct Link {
         const char *title;

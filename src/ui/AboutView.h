@@ -8,8 +8,8 @@ class QLabel;
 
 namespace quorvel {
 
-// The application's icon mark at a given size: our own artwork, drawn in the palette's text
-// colour. Draws nothing when the artwork is not part of the build.
+// The application's icon mark at a given size: our own artwork. Draws nothing when the artwork
+// is not part of the build.
 class VemoAppIconMark final : public QWidget {
     Q_OBJECT
 public:

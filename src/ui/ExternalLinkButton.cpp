@@ -4,47 +4,85 @@
 
 #include <QDesktopServices>
 #include <QEvent>
+#include <QPainter>
+#include <QStyleOptionFocusRect>
 
 namespace quorvel {
 
+namespace {
+constexpr int symbolPoints = 15;
+constexpr int symbolGap = 4;
+} // namespace
+
 ExternalLinkButton::ExternalLinkButton(const char *title, QString systemImage, QUrl url, QWidget *parent)
-    : QToolButton(parent)
+    : QAbstractButton(parent)
     , m_title(title)
     , m_systemImage(std::move(systemImage))
     , m_url(std::move(url))
 {
-    setAutoRaise(true);
     setCursor(Qt::PointingHandCursor);
-    setToolButtonStyle(m_systemImage.isEmpty() ? Qt::ToolButtonTextOnly : Qt::ToolButtonTextBesideIcon);
-    setIconSize(QSize(15, 15));
-    connect(this, &QToolButton::clicked, this, [this] { QDesktopServices::openUrl(m_url); });
+    setFocusPolicy(Qt::TabFocus);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setIconSize(QSize(symbolPoints, symbolPoints));
+    connect(this, &QAbstractButton::clicked, this, [this] { QDesktopServices::openUrl(m_url); });
     retranslate();
     restyle();
 }
 
+QSize ExternalLinkButton::sizeHint() const
+{
+    const QFontMetrics metrics = fontMetrics();
+    int width = metrics.horizontalAdvance(text());
+    // Links with and without a symbol stand on one line when laid side by side.
+    const int height = qMax(metrics.height(), iconSize().height());
+    if (!icon().isNull())
+        width += iconSize().width() + symbolGap;
+    return {width + 2, height + 4};
+}
+
 void ExternalLinkButton::changeEvent(QEvent *event)
 {
-    QToolButton::changeEvent(event);
+    QAbstractButton::changeEvent(event);
     if (event->type() == QEvent::LanguageChange)
         retranslate();
-    else if (event->type() == QEvent::PaletteChange && !m_restyling)
+    else if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ParentChange)
         restyle();
 }
 
 void ExternalLinkButton::enterEvent(QEnterEvent *event)
 {
-    QToolButton::enterEvent(event);
-    QFont underlined = font();
-    underlined.setUnderline(true);
-    setFont(underlined);
+    QAbstractButton::enterEvent(event);
+    update();
 }
 
 void ExternalLinkButton::leaveEvent(QEvent *event)
 {
-    QToolButton::leaveEvent(event);
-    QFont plain = font();
-    plain.setUnderline(false);
-    setFont(plain);
+    QAbstractButton::leaveEvent(event);
+    update();
+}
+
+void ExternalLinkButton::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    QColor link = SettingsStyle::color(SettingsStyle::Tone::accent, palette());
+    if (isDown())
+        link = link.darker(130);
+    int x = 1;
+    if (!icon().isNull()) {
+        const QRect place(x, (height() - iconSize().height()) / 2, iconSize().width(), iconSize().height());
+        icon().paint(&painter, place);
+        x += iconSize().width() + symbolGap;
+    }
+    QFont font = this->font();
+    font.setUnderline(underMouse());
+    painter.setFont(font);
+    painter.setPen(link);
+    painter.drawText(QRect(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, text());
+    if (hasFocus()) {
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    }
 }
 
 void ExternalLinkButton::retranslate()
@@ -53,20 +91,14 @@ void ExternalLinkButton::retranslate()
     setAccessibleName(text());
     setAccessibleDescription(m_url.toString());
     setToolTip(m_url.toString());
+    updateGeometry();
 }
 
 void ExternalLinkButton::restyle()
 {
-    // Setting our own palette sends another PaletteChange; it must not loop.
-    m_restyling = true;
-    const QPalette inherited = parentWidget() ? parentWidget()->palette() : QPalette();
-    const QColor link = SettingsStyle::color(SettingsStyle::Tone::accent, inherited);
-    QPalette own = palette();
-    own.setColor(QPalette::ButtonText, link);
-    own.setColor(QPalette::WindowText, link);
-    setPalette(own);
-    setIcon(SettingsStyle::symbolIcon(m_systemImage, iconSize().height(), link, this));
-    m_restyling = false;
+    const QColor link = SettingsStyle::color(SettingsStyle::Tone::accent, palette());
+    setIcon(SettingsStyle::symbolIcon(m_systemImage, symbolPoints, link, this));
+    update();
 }
 
 } // namespace quorvel

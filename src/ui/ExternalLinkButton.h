@@ -1,13 +1,15 @@
 #pragma once
 
-#include <QToolButton>
+#include <QAbstractButton>
 #include <QUrl>
 
 namespace quorvel {
 
-// A link-styled button that opens a web address in the system's default handler. Its title
-// is a key, looked up again on every language change; the symbol follows the palette.
-class ExternalLinkButton final : public QToolButton {
+// A link: a symbol and a title in the accent colour, underlined under the pointer, that
+// opens a web address in the system's default handler. Drawn without a button's margins so
+// its text lines up with the labels around it. The title is a key, looked up again on every
+// language change; the symbol follows the palette.
+class ExternalLinkButton final : public QAbstractButton {
     Q_OBJECT
 public:
     ExternalLinkButton(const char *title, QString systemImage, QUrl url, QWidget *parent = nullptr);
@@ -16,10 +18,13 @@ public:
     QString systemImage() const { return m_systemImage; }
     QUrl url() const { return m_url; }
 
+    QSize sizeHint() const override;
+
 protected:
     void changeEvent(QEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void retranslate();
@@ -28,7 +33,6 @@ private:
     const char *m_title;
     QString m_systemImage;
     QUrl m_url;
-    bool m_restyling = false;
 };
 
 } // namespace quorvel

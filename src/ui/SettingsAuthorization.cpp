@@ -202,6 +202,8 @@ SettingsAuthorizationRows::SettingsAuthorizationRows(AppCoordinator &coordinator
     column->addLayout(row);
 
     m_residual->setWordWrap(true);
+    // Under the status text, not under its icon.
+    m_residual->setContentsMargins(statusIconFrame + 10, 0, 0, 0);
     m_residual->setFont(SettingsStyle::captionFont(font()));
     column->addWidget(m_residual);
 

@@ -213,9 +213,9 @@ void LabeledRow::addTrailing(QWidget *widget)
     m_trailing->addWidget(widget, 0, Qt::AlignVCenter);
 }
 
-void LabeledRow::addBelow(QWidget *widget)
+void LabeledRow::addBelow(QWidget *widget, Qt::Alignment alignment)
 {
-    m_text->addWidget(widget, 0, Qt::AlignLeft);
+    m_text->addWidget(widget, 0, alignment);
 }
 
 void LabeledRow::setCaption(const QString &text)

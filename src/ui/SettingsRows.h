@@ -75,8 +75,8 @@ public:
     LabeledRow(const char *titleKey, const char *captionKey, const QString &systemImage, QWidget *parent = nullptr);
 
     void addTrailing(QWidget *widget);
-    // A line under the title and caption (an error text, an extra button).
-    void addBelow(QWidget *widget);
+    // A line under the title and caption: text takes the column's width, a button its own.
+    void addBelow(QWidget *widget, Qt::Alignment alignment = {});
     void setCaption(const QString &text);
     QLabel *titleLabel() const { return m_title; }
     QLabel *captionLabel() const { return m_caption; }

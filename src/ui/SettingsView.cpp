@@ -13,10 +13,8 @@
 #include "ui/SettingsUpdateRow.h"
 
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QEvent>
 #include <QLabel>
-#include <QPushButton>
 #include <QShowEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -27,7 +25,7 @@ using SettingsStyle::Tone;
 
 namespace {
 
-constexpr int contentWidth = 500;
+constexpr int contentWidth = 520;
 constexpr qint64 thresholdStep = 5;
 
 const char *languageLabelKey(LanguagePreference preference)
@@ -100,11 +98,11 @@ QWidget *SettingsView::makeGeneralSection()
     m_launchSwitch = new SettingsSwitch;
     m_launchSwitch->setObjectName(QStringLiteral("launchAtLoginSwitch"));
     launch->addTrailing(m_launchSwitch);
-    m_openSystemSettings = new QPushButton;
+    // Opens the system's login-item settings, where a registration waiting for approval is allowed.
+    m_openSystemSettings =
+        new ExternalLinkButton(QT_TRID_NOOP("openSystemSettings"), QString(), loginItemsSettingsUrl());
     m_openSystemSettings->setObjectName(QStringLiteral("openSystemSettingsButton"));
-    m_openSystemSettings->setFlat(true);
-    m_openSystemSettings->setCursor(Qt::PointingHandCursor);
-    launch->addBelow(m_openSystemSettings);
+    launch->addBelow(m_openSystemSettings, Qt::AlignLeft);
     m_launchError = new QLabel;
     m_launchError->setObjectName(QStringLiteral("launchAtLoginError"));
     m_launchError->setWordWrap(true);
@@ -116,8 +114,6 @@ QWidget *SettingsView::makeGeneralSection()
         // Whatever was asked for, the switch shows what the platform reports.
         syncLaunchAtLogin();
     });
-    connect(m_openSystemSettings, &QPushButton::clicked, this,
-            [] { QDesktopServices::openUrl(loginItemsSettingsUrl()); });
 
     auto *languageRow =
         new LabeledRow(QT_TRID_NOOP("language"), QT_TRID_NOOP("takesEffectNextLaunch"), QStringLiteral("globe"));
@@ -237,8 +233,6 @@ void SettingsView::showEvent(QShowEvent *event)
 
 void SettingsView::retranslate()
 {
-    m_openSystemSettings->setText(qtTrId("openSystemSettings"));
-    SettingsStyle::setTone(m_openSystemSettings, Tone::accent);
     SettingsStyle::setTone(m_launchError, Tone::red);
     m_launchSwitch->setAccessibleName(qtTrId("launchAtLogin"));
     m_autoCheckSwitch->setAccessibleName(qtTrId("autoCheckUpdates"));

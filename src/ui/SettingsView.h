@@ -7,12 +7,12 @@
 
 class QComboBox;
 class QLabel;
-class QPushButton;
 class QToolButton;
 
 namespace quorvel {
 
 class AppCoordinator;
+class ExternalLinkButton;
 class LabeledRow;
 class LanguageController;
 class LaunchAtLoginSettings;
@@ -68,7 +68,7 @@ private:
     qint64 m_batteryExitThreshold;
 
     SettingsSwitch *m_launchSwitch = nullptr;
-    QPushButton *m_openSystemSettings = nullptr;
+    ExternalLinkButton *m_openSystemSettings = nullptr;
     QLabel *m_launchError = nullptr;
     QComboBox *m_languagePicker = nullptr;
     SettingsSwitch *m_autoCheckSwitch = nullptr;

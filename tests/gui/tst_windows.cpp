@@ -290,7 +290,7 @@ private slots:
         QTest::mouseClick(toggle, Qt::LeftButton);
         QCOMPARE(toggle->isChecked(), on);
         QVERIFY(toggle->isEnabled());
-        auto *approve = named<QPushButton>(window, "openSystemSettingsButton");
+        auto *approve = named<ExternalLinkButton>(window, "openSystemSettingsButton");
         QCOMPARE(approve->isVisibleTo(window), approval);
         auto *errorText = named<QLabel>(window, "launchAtLoginError");
         QCOMPARE(errorText->isVisibleTo(window), !error.isEmpty());
@@ -479,6 +479,56 @@ private slots:
         QFETCH(QString, line);
         std::unique_ptr<QWidget> about(SecondaryWindows::buildAboutWindow(bundle));
         QCOMPARE(named<QLabel>(about.get(), "aboutVersion")->text(), line);
+    }
+
+    // Pictures to look at, only when QUORVEL_WINDOW_SHOTS names a folder: both windows in both
+    // languages and palettes, the settings window in every authorization state.
+    void renderShots()
+    {
+        const QString folder = qEnvironmentVariable("QUORVEL_WINDOW_SHOTS");
+        if (folder.isEmpty())
+            QSKIP("QUORVEL_WINDOW_SHOTS is not set");
+        QDir().mkpath(folder);
+        const QPalette light = QApplication::style()->standardPalette();
+        const std::pair<const char *, AuthorizationState> states[] = {
+            {"unknown", Authorization::Unknown{}},
+            {"required", Authorization::Required{}},
+            {"granting", Authorization::Granting{}},
+            {"granted", Authorization::Granted{}},
+            {"denied", Authorization::Denied{}},
+            {"revoked", Authorization::Revoked{}},
+            {"failed", Authorization::Failed{VemoError::authorizationInstallFailed}}};
+        for (const auto &[language, preference] :
+             {std::pair{"en", LanguagePreference::en}, std::pair{"zh", LanguagePreference::zhHans}}) {
+            for (const bool dark : {false, true}) {
+                QApplication::setPalette(dark ? darkPalette() : light);
+                const QString suffix = QStringLiteral("-%1-%2.png").arg(language, dark ? "dark" : "light");
+                Rig rig;
+                rig.language.setPreference(preference);
+                QWidget *window = rig.settings();
+                for (const auto &[name, state] : states) {
+                    rig.sim.app->store().setAuthorization(state);
+                    QTest::qWait(20);
+                    QVERIFY(window->grab().save(folder + "/settings-" + name + suffix));
+                }
+                // The notes that come and go: a leftover without a rule, a refused login item.
+                rig.sim.app->store().setAuthorization(Authorization::Required{});
+                rig.sim.app->store().setStartupResidual(true, std::nullopt);
+                rig.sim.app->launchAtLogin() = LaunchAtLoginController([] { return LoginItemStatus::requiresApproval; },
+                                                                       [] { return false; }, [] { return false; });
+                QTest::mouseClick(named(window, "launchAtLoginSwitch"), Qt::LeftButton);
+                QTest::qWait(20);
+                QVERIFY(window->grab().save(folder + "/settings-notes" + suffix));
+                QTest::mouseClick(named(window, "authorizationInfoButton"), Qt::LeftButton);
+                auto *view = named<SettingsView>(window, "settingsView");
+                QTest::qWait(20);
+                QVERIFY(view->authorizationRows()->explanationPopover()->grab().save(folder + "/explanation" + suffix));
+                rig.windows.showAbout();
+                QTest::qWait(20);
+                QVERIFY(rig.windows.aboutWindow()->grab().save(folder + "/about" + suffix));
+            }
+        }
+        QApplication::setPalette(light);
     }
 
     // Last: runs the application's event loop. Closing every window leaves it running.
