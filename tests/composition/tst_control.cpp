@@ -223,12 +223,16 @@ private slots:
         }
         QCOMPARE(ctl(app, {"status"}).code, 0);
 
-        // A second launch hands over and ends; quit ends the first.
+        // A second launch hands its arguments over and ends; quit ends the first.
         RealApp second;
         second.process().setProcessEnvironment(app.process().processEnvironment());
-        second.start();
+        const qsizetype startsBefore = app.caffeinatePids().size();
+        second.start({"--headless", "quorvel://start?duration=45m"});
         QVERIFY(second.waitForExit());
         QCOMPARE(second.process().exitCode(), 0);
+        QVERIFY(app.waitFor([&] { return app.caffeinatePids().size() == startsBefore + 1; }));
+        QFile again(log.fileName());
+        QVERIFY(again.open(QIODevice::ReadOnly) && again.readAll().trimmed().split('\n').last().contains("-t 2700"));
         QCOMPARE(ctl(app, {"quit"}).code, 0);
         QVERIFY(app.waitForExit());
         QCOMPARE(app.historyKinds().last(), "appQuit");
