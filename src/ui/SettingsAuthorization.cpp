@@ -254,7 +254,7 @@ void SettingsAuthorizationRows::refresh()
     const bool granting = is<Authorization::Granting>(state.authorization);
     m_revoke->setVisible(granted);
     m_revoke->setEnabled(!m_isRevoking);
-    m_revoke->setText(qtTrId(m_isRevoking ? "revoking" : "revokeAuthorization"));
+    m_revoke->setText(m_isRevoking ? qtTrId("revoking") : qtTrId("revokeAuthorization"));
     m_revoke->setAccessibleName(m_revoke->text());
     m_authorize->setVisible(!granted && !granting);
     m_residual->setVisible(state.startupResidual && !granted);

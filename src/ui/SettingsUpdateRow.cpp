@@ -67,7 +67,7 @@ void SettingsUpdateRow::refresh()
 
     const bool offer = is<UpdateCheck::Available>(state);
     m_icon->setSymbol(offer ? QStringLiteral("arrow.down.circle.fill") : QString(), Tone::accent);
-    m_button->setText(qtTrId(offer ? "updateDownload" : "checkForUpdates"));
+    m_button->setText(offer ? qtTrId("updateDownload") : qtTrId("checkForUpdates"));
     m_button->setAccessibleName(m_button->text());
     m_button->setEnabled(m_checker != nullptr);
     m_button->setDefault(offer);
