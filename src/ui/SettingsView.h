@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Links.h"
+
 #include <QPointer>
 #include <QUrl>
 #include <QWidget>
@@ -28,7 +30,7 @@ class SettingsView final : public QWidget {
     Q_OBJECT
 public:
     // The product's online help; the "learn more" link opens its "closed-lid-mode" section.
-    static constexpr auto helpAddress = "https://quorvel.app/quorvel/help/";
+    static constexpr auto helpAddress = Links::help;
     static QUrl closedLidHelpUrl();
 
     // `defaults` is the preferences domain the rest of the graph uses.
