@@ -17,8 +17,10 @@
 #include "ui/TrayStatusItem.h"
 #endif
 
+#include <QCursor>
 #include <QDesktopServices>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QUrl>
 
@@ -142,12 +144,23 @@ void StatusBarController::primaryClick()
         m_popoverDismissed.invalidate();
         return;
     }
-    m_popover->showUnder(m_item->anchor());
+    openPopover();
+}
+
+void StatusBarController::openPopover()
+{
+    if (m_item->isHosted())
+        m_popover->showUnder(m_item->anchor());
+    else
+        m_popover->showAsWindow();
 }
 
 void StatusBarController::secondaryClick()
 {
     closePopover();
+    // The same right click may be reported twice (see eventFilter): one menu is enough.
+    if (m_menu && m_menu->isVisible())
+        return;
     // A fresh menu each time, in the language of the moment. The previous one is released
     // only now: on the Mac its action may still be on its way when it closes.
     if (m_menu)
@@ -182,8 +195,13 @@ void StatusBarController::closePopover()
 
 bool StatusBarController::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_popover.get() && event->type() == QEvent::Hide && !m_closingPopover)
+    if (watched == m_popover.get() && event->type() == QEvent::Hide && !m_closingPopover) {
         m_popoverDismissed.start();
+        // A popup takes the press that closes it, so a right click on the item while the
+        // popover is open never reaches the item: the menu it asked for opens all the same.
+        if ((QGuiApplication::mouseButtons() & Qt::RightButton) && m_item->contains(QCursor::pos()))
+            QMetaObject::invokeMethod(this, &StatusBarController::secondaryClick, Qt::QueuedConnection);
+    }
     return QObject::eventFilter(watched, event);
 }
 

@@ -42,6 +42,10 @@ public:
     // preference afresh. Runs after every change of the state.
     void refresh();
 
+    // Opens the popover under the item (as a window when nothing hosts the item), for requests
+    // from outside the item: a second launch, a quorvel:// address, `quorvel ctl`.
+    Q_INVOKABLE void openPopover();
+
     // The secondary menu's commands. Each closes the popover first; without a delegate (it
     // went away) that is all they do, except quitting, which goes to the coordinator.
     void handleSettings();

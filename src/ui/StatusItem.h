@@ -37,6 +37,8 @@ public:
     // Where the item is, in screen coordinates (Qt's: origin top left); the popover hangs
     // from it. Never empty once the item is on screen; a best guess otherwise.
     virtual QRect anchor() const = 0;
+    // Whether `point` (screen coordinates) lies on the item; false when its place is unknown.
+    virtual bool contains(const QPoint &point) const = 0;
     // Shows `menu` under the item. The item does not take the menu: the caller keeps it alive
     // until after it has closed.
     virtual void popUpMenu(QMenu *menu) = 0;

@@ -83,6 +83,12 @@ QRect TrayStatusItem::anchor() const
     return geometry.isValid() ? geometry : QRect(QCursor::pos(), QSize(1, 1));
 }
 
+bool TrayStatusItem::contains(const QPoint &point) const
+{
+    const QRect geometry = m_tray.geometry();
+    return geometry.isValid() && geometry.contains(point);
+}
+
 void TrayStatusItem::popUpMenu(QMenu *menu)
 {
     if (!menu)

@@ -24,6 +24,7 @@ public:
     void setImage(const QImage &image, bool isTemplate) override;
     void setToolTip(const QString &text) override;
     QRect anchor() const override;
+    bool contains(const QPoint &point) const override;
     void popUpMenu(QMenu *menu) override;
 
     // The icon as the tray gets it.

@@ -40,6 +40,7 @@ public:
         ++toolTipUpdates;
     }
     QRect anchor() const override { return anchorRect; }
+    bool contains(const QPoint &point) const override { return anchorRect.contains(point); }
     void popUpMenu(QMenu *menu) override { shownMenu = menu; }
 
     void clickPrimary() { emit primaryClicked(); }

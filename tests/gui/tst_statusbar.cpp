@@ -352,6 +352,23 @@ private slots:
         rig.language->setPreference(LanguagePreference::en);
     }
 
+    void rightClickOnTheItemThroughTheOpenPopover()
+    {
+        // The popup takes the press that closes it; the item never hears of that click.
+        Rig rig([](FakeStatusItem &item) { item.anchorRect = QRect(600, 0, 24, 22); });
+        MenuPopover &popover = rig.controller->popover();
+        for (const bool onItem : {false, true}) {
+            rig.controller->openPopover();
+            QVERIFY(popover.isVisible());
+            QCursor::setPos(onItem ? QPoint(610, 10) : QPoint(100, 400));
+            QTest::mousePress(&popover, Qt::RightButton, {}, popover.mapFromGlobal(QCursor::pos()));
+            QTest::mouseRelease(&popover, Qt::RightButton, {}, popover.mapFromGlobal(QCursor::pos()));
+            QTRY_VERIFY(!popover.isVisible());
+            QCoreApplication::processEvents();
+            QCOMPARE(rig.item->shownMenu != nullptr, onItem);
+        }
+    }
+
     void menuCommands()
     {
         UrlSink sink;

@@ -89,6 +89,12 @@ QRect MacStatusItem::anchor() const
                  qRound(onScreen.size.height));
 }
 
+bool MacStatusItem::contains(const QPoint &point) const
+{
+    const QRect where = anchor();
+    return !where.isEmpty() && where.contains(point);
+}
+
 void MacStatusItem::popUpMenu(QMenu *menu)
 {
     if (!menu)
