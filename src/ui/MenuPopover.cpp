@@ -4,6 +4,7 @@
 #include "ui/MenuStyle.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -87,6 +88,15 @@ void MenuPopover::showAsWindow()
     show();
     raise();
     activateWindow();
+}
+
+void MenuPopover::keyPressEvent(QKeyEvent *event)
+{
+    if (m_popup && event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void MenuPopover::paintEvent(QPaintEvent *)

@@ -46,12 +46,13 @@ void MenuSwitch::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    // The active colours, faded as a whole when disabled, so an on switch still reads as on.
     if (!isEnabled())
-        painter.setOpacity(0.45);
+        painter.setOpacity(0.5);
 
     const QPalette &pal = palette();
-    const QColor window = pal.color(QPalette::Window);
-    const QColor text = pal.color(QPalette::WindowText);
+    const QColor window = pal.color(QPalette::Active, QPalette::Window);
+    const QColor text = pal.color(QPalette::Active, QPalette::WindowText);
     const QRectF track(1, (height() - trackHeight) / 2.0, trackWidth, trackHeight);
     QColor fill = isChecked() ? MenuStyle::accent(pal) : MenuStyle::mix(window, text, 0.22);
     if (m_hovering && isEnabled())

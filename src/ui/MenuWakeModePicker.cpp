@@ -73,27 +73,28 @@ void MenuSegmentButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    // Drawn in the active colours and faded as a whole when disabled, so the chosen segment
+    // still reads as chosen.
     const QPalette &pal = palette();
-    const QColor window = pal.color(QPalette::Window);
-    const QColor foreground = pal.color(QPalette::WindowText);
+    const QColor window = pal.color(QPalette::Active, QPalette::Window);
+    const QColor foreground = pal.color(QPalette::Active, QPalette::WindowText);
     const QRectF area = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    if (!isEnabled())
+        painter.setOpacity(0.5);
     if (isChecked()) {
         // The chosen segment stands out of the track: the base colour in a light palette, a
         // lifted grey in a dark one.
         const QColor fill =
             MenuStyle::isDark(pal) ? MenuStyle::mix(window, foreground, 0.30) : pal.color(QPalette::Base);
         painter.setPen(QPen(MenuStyle::mix(window, foreground, 0.18), 0.5));
-        painter.setBrush(isEnabled() ? fill : MenuStyle::mix(fill, window, 0.4));
+        painter.setBrush(fill);
         painter.drawRoundedRect(area, radius - trackPadding, radius - trackPadding);
     } else if (m_hovering && isEnabled()) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(MenuStyle::mix(window, foreground, 0.16));
         painter.drawRoundedRect(area, radius - trackPadding, radius - trackPadding);
     }
-    QColor ink = foreground;
-    if (!isEnabled())
-        ink = MenuStyle::mix(window, foreground, 0.4);
-    painter.setPen(ink);
+    painter.setPen(foreground);
     painter.setFont(font());
     const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, width() - 6);
     painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, shown);
@@ -144,8 +145,8 @@ void MenuWakeModePicker::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QPalette &pal = palette();
-    const QColor window = pal.color(QPalette::Window);
-    const QColor text = pal.color(QPalette::WindowText);
+    const QColor window = pal.color(QPalette::Active, QPalette::Window);
+    const QColor text = pal.color(QPalette::Active, QPalette::WindowText);
     painter.setPen(Qt::NoPen);
     painter.setBrush(MenuStyle::mix(window, text, MenuStyle::isDark(pal) ? 0.14 : 0.09));
     painter.drawRoundedRect(QRectF(rect()), radius, radius);

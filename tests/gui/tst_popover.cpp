@@ -693,7 +693,32 @@ private slots:
         rig.language.setPreference(LanguagePreference::en);
         QTRY_COMPARE(rig.find<QAbstractButton>("footer.quit")->text(), QStringLiteral("Quit"));
         QTRY_COMPARE(info->title(), QStringLiteral("Sleep Is Disabled"));
+
+        // A closed popover follows too, and opens in the new language.
+        rig.popover.close();
+        rig.language.setPreference(LanguagePreference::zhHans);
+        QApplication::processEvents();
+        rig.open();
+        QTRY_COMPARE(rig.find<QAbstractButton>("footer.settings")->text(), QStringLiteral("设置"));
+        rig.language.setPreference(LanguagePreference::en);
         rig.store().setStartupResidual(false, std::nullopt);
+    }
+
+    // Without a tray the same content is an ordinary window, which actions leave open.
+    void withoutATrayItIsAWindow()
+    {
+        PopoverRig rig;
+        rig.popover.showAsWindow();
+        QCOMPARE(rig.popover.windowType(), Qt::Window);
+        QVERIFY(rig.find("modePicker.timed")->isVisible());
+        CLICK(rig.find("footer.settings"));
+        QCOMPARE(rig.settingsOpened, 1);
+        QVERIFY(rig.popover.isVisible());
+
+        rig.open();
+        QCOMPARE(rig.popover.windowType(), Qt::Popup);
+        QTest::keyClick(&rig.popover, Qt::Key_Escape);
+        QVERIFY(!rig.popover.isVisible());
     }
 
     void placement_data()
