@@ -69,7 +69,7 @@ void AppDelegate::launch()
     // open-URL events).
     m_instance->serve(*m_coordinator, [this] {
         if (m_statusBar)
-            QMetaObject::invokeMethod(m_statusBar.get(), "openPopover");
+            m_statusBar->openPopover();
     });
     qApp->installEventFilter(this);
 
