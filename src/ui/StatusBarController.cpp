@@ -158,8 +158,9 @@ void StatusBarController::openPopover()
 void StatusBarController::secondaryClick()
 {
     closePopover();
-    // The same right click may be reported twice (see eventFilter): one menu is enough.
-    if (m_menu && m_menu->isVisible())
+    // The same right click may be reported twice (see eventFilter): one menu is enough. On
+    // the Mac the menu is tracked inside popUpMenu(), and a report may arrive meanwhile.
+    if (m_showingMenu || (m_menu && m_menu->isVisible()))
         return;
     // A fresh menu each time, in the language of the moment. The previous one is released
     // only now: on the Mac its action may still be on its way when it closes.
@@ -181,7 +182,9 @@ void StatusBarController::secondaryClick()
     QAction *quit = add(qtTrId("quitApp"), &StatusBarController::handleQuit);
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q)); // Command-Q on the Mac
     m_menu = menu;
+    m_showingMenu = true;
     m_item->popUpMenu(menu);
+    m_showingMenu = false;
 }
 
 void StatusBarController::closePopover()

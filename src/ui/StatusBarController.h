@@ -78,6 +78,7 @@ private:
     std::shared_ptr<UserDefaults> m_defaults;
     std::unique_ptr<MenuPopover> m_popover;
     QPointer<QMenu> m_menu;
+    bool m_showingMenu = false;
 
     bool m_refreshPending = false;
     bool m_drawn = false;
