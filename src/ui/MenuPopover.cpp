@@ -24,7 +24,9 @@ MenuPopover::MenuPopover(AppCoordinator &coordinator, LanguageController &langua
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(1, 1, 1, 1); // room for the border
+    // No margins: the window is the root view's 320 wide; the hairline border is drawn in the
+    // root view's own padding.
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     // The window is always exactly as large as its content: rows that come and go resize it.
     layout->setSizeConstraint(QLayout::SetFixedSize);

@@ -744,6 +744,7 @@ private slots:
     {
         PopoverRig rig;
         rig.open();
+        QCOMPARE(rig.popover.width(), 320);
         const int closedHeight = rig.popover.height();
         auto checker = checkerWithNewerRelease(rig.app);
         rig.popover.setUpdateChecker(checker.get());
