@@ -36,7 +36,6 @@ MenuInfoPopover::MenuInfoPopover(Source source, QWidget *parent)
     , m_layout(new QVBoxLayout(this))
 {
     setObjectName(QStringLiteral("closedLidPopover"));
-    setAttribute(Qt::WA_DeleteOnClose, false);
     setFrameShape(QFrame::Box);
     setFrameShadow(QFrame::Plain);
     setForegroundRole(QPalette::Mid);
