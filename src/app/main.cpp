@@ -46,6 +46,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // An agent: windows come and go, the app stays until it is told to quit.
     QApplication::setQuitOnLastWindowClosed(false);
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Quorvel"));
     // One instance per user: a second launch hands its arguments over (a bare one opens the
     // running app's menu) and ends.
     if (handOffToRunningInstance(QCoreApplication::arguments().mid(1)))

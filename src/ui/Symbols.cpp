@@ -17,8 +17,13 @@ QStringList themeNames(const QString &name)
         {QStringLiteral("moon"),
          {QStringLiteral("weather-clear-night-symbolic"), QStringLiteral("weather-clear-night")}},
         {QStringLiteral("laptopcomputer"),
-         {QStringLiteral("computer-laptop-symbolic"), QStringLiteral("computer-laptop")}},
-        {QStringLiteral("display"), {QStringLiteral("video-display-symbolic"), QStringLiteral("video-display")}},
+         {QStringLiteral("computer-laptop-symbolic"), QStringLiteral("computer-laptop"),
+          QStringLiteral("computer-symbolic"), QStringLiteral("computer")}},
+        {QStringLiteral("display"),
+         {QStringLiteral("video-display-symbolic"), QStringLiteral("video-single-display-symbolic"),
+          QStringLiteral("video-display")}},
+        {QStringLiteral("info.circle.fill"),
+         {QStringLiteral("dialog-information-symbolic"), QStringLiteral("dialog-information")}},
         {QStringLiteral("sun.max"), {QStringLiteral("display-brightness-symbolic"), QStringLiteral("video-display")}},
         {QStringLiteral("timer"), {QStringLiteral("alarm-symbolic"), QStringLiteral("chronometer")}},
         {QStringLiteral("infinity"),
@@ -79,18 +84,19 @@ QIcon icon(const QString &name)
 #ifdef Q_OS_MACOS
     return systemSymbol(name);
 #else
-    // Without a desktop's platform theme (offscreen, a bare X server) no theme is named and
-    // the system's icon folders are not searched; the freedesktop default stands in.
+    // Without a desktop's platform theme (offscreen, a bare X server) no real theme is named
+    // and the system's icon folders may not be searched; the freedesktop default stands in.
     static const bool fallbackSet = [] {
-        if (!QIcon::themeName().isEmpty())
-            return false;
         QStringList paths = QIcon::themeSearchPaths();
         for (const QString &data : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
             if (!paths.contains(data + QStringLiteral("/icons")))
                 paths << data + QStringLiteral("/icons");
         }
         QIcon::setThemeSearchPaths(paths);
-        QIcon::setThemeName(QStringLiteral("Adwaita"));
+        if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
+            QIcon::setThemeName(QStringLiteral("Adwaita"));
+        if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == QLatin1String("hicolor"))
+            QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
         return true;
     }();
     Q_UNUSED(fallbackSet);

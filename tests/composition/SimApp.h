@@ -29,6 +29,8 @@ struct SimApp {
     std::shared_ptr<MemoryUserDefaults> defaults = std::make_shared<MemoryUserDefaults>();
     QList<QuitAlert> quitAlerts;
     int quitAnswer = alertSecondButton;
+    QList<Alert> alerts; // the closed-lid alerts, answered with alertAnswer
+    int alertAnswer = alertSecondButton;
     int terminations = 0;
     std::optional<PowerContext> firstSnapshot;
     std::unique_ptr<AppCoordinator> app;
@@ -58,6 +60,10 @@ struct SimApp {
             return quitAnswer;
         };
         platform.terminator = [this] { ++terminations; };
+        platform.alertPresenter = [this](const Alert &alert) {
+            alerts.append(alert);
+            return alertAnswer;
+        };
         app = AppCoordinator::makeLive(std::move(platform));
     }
 
