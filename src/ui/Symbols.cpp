@@ -23,7 +23,7 @@ QStringList themeNames(const QString &name)
          {QStringLiteral("video-display-symbolic"), QStringLiteral("video-single-display-symbolic"),
           QStringLiteral("video-display")}},
         {QStringLiteral("info.circle.fill"),
-         {QStringLiteral("dialog-information-symbolic"), QStringLiteral("dialog-information")}},
+         {QStringLiteral("help-about-symbolic"), QStringLiteral("dialog-information")}},
         {QStringLiteral("sun.max"), {QStringLiteral("display-brightness-symbolic"), QStringLiteral("video-display")}},
         {QStringLiteral("timer"), {QStringLiteral("alarm-symbolic"), QStringLiteral("chronometer")}},
         {QStringLiteral("infinity"),
