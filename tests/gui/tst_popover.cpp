@@ -556,19 +556,27 @@ private slots:
     void authorizationPopoverButtons_data()
     {
         QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("answer"); // to the authorization alert
         QTest::addColumn<bool>("asked");
-        QTest::newRow("authorize now asks first") << "closedLidPopover.authorizeNow" << true;
-        QTest::newRow("cancel") << "closedLidPopover.cancel" << false;
+        QTest::addColumn<bool>("running");
+        QTest::newRow("authorize now, declined at the alert")
+            << "closedLidPopover.authorizeNow" << alertSecondButton << true << false;
+        QTest::newRow("authorize now, consented")
+            << "closedLidPopover.authorizeNow" << alertFirstButton << true << true;
+        QTest::newRow("cancel") << "closedLidPopover.cancel" << alertFirstButton << false << false;
     }
 
-    // Switching on without the rule offers authorization; the alert of the test platform
-    // answers with its harmless button, and either way closed-lid mode is back to off.
+    // Switching on without the rule offers authorization. "Authorize now" asks first: declined,
+    // closed-lid mode is back to off; consented, the administrator dialog installs the rule and
+    // the mode starts. "Cancel" asks nothing.
     void authorizationPopoverButtons()
     {
         QFETCH(QString, button);
+        QFETCH(int, answer);
         QFETCH(bool, asked);
+        QFETCH(bool, running);
         PopoverRig rig;
-        LogCapture log;
+        rig.app.alertAnswer = answer;
         rig.open();
         CLICK(rig.find<MenuSettingToggleRow>("closedLidRow")->toggle());
         QCOMPARE(rig.app.state().clamshell, ClamshellState(Clamshell::AuthorizationRequired{}));
@@ -577,11 +585,13 @@ private slots:
         QCOMPARE(rig.popover.rootView()->clamshellSection()->actionPopover()->title(),
                  QStringLiteral("Authorize Closed-Lid Mode?"));
         CLICK(rig.find(button));
-        QCOMPARE(rig.app.state().clamshell, ClamshellState(Clamshell::Off{}));
-        QCOMPARE(log.messages().contains(
-                     QStringLiteral("alert answered without a window, title=authorizationRequiredAlert")),
-                 asked);
-        QVERIFY(!QFile::exists(ruleFile(rig.app)));
+        QCOMPARE(rig.app.alerts.size(), int(asked));
+        if (asked)
+            QCOMPARE(rig.app.alerts.first().titleKey, QStringLiteral("authorizationRequiredAlert"));
+        QCOMPARE(rig.app.state().clamshell,
+                 running ? ClamshellState(Clamshell::RunningOnPowerAdapter{}) : ClamshellState(Clamshell::Off{}));
+        QCOMPARE(QFile::exists(ruleFile(rig.app)), running);
+        QCOMPARE(rig.app.sleepSetting(), running ? QStringLiteral("1") : QString());
     }
 
     void retryAfterADeniedDialog()
