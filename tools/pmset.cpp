@@ -12,7 +12,9 @@
 //                                     only a read-back tells the truth.
 //
 // A value that is not a number prints the usage and exits 1. The
-// QUORVEL_SIM_PMSET_IGNORE_WRITES switch makes an authorised write silently do nothing.
+// QUORVEL_SIM_PMSET_IGNORE_WRITES switch makes an authorised write silently do nothing; the
+// QUORVEL_SIM_PMSET_GARBAGE switch (file sim/pmset-garbage) makes `pmset -g` print a report
+// nobody can read (bytes that are not text where the setting should be), still with status 0.
 
 #include "SimTool.h"
 #include "platform/sim/SimLayout.h"
@@ -25,6 +27,9 @@
 using namespace quorvel;
 
 namespace {
+
+constexpr char kGarbageVariable[] = "QUORVEL_SIM_PMSET_GARBAGE";
+constexpr char kGarbageFile[] = "/sim/pmset-garbage";
 
 int usage()
 {
@@ -59,6 +64,10 @@ std::string storedValue()
 
 int report()
 {
+    if (sim::switchIsOn(kGarbageVariable, kGarbageFile)) {
+        std::fputs("System-wide power settings:\n SleepDisabled\t\t\xff\xfe\x01\n\x80\x80 garbled\n", stdout);
+        return 0;
+    }
     std::printf("System-wide power settings:\n");
     const std::string value = storedValue();
     if (!value.empty())

@@ -50,9 +50,19 @@ Result<bool> AuthorizationManager::verify()
 
 void AuthorizationManager::grant()
 {
-    // A second request while the dialog is open, or after success, must not install twice.
-    if (is<Authorization::Granting>(m_state) || is<Authorization::Granted>(m_state))
+    // A second request while the dialog is open must not install twice.
+    if (is<Authorization::Granting>(m_state))
         return;
+    // Granted once is not granted for ever: the rule may have been removed, or changed so that
+    // sudo no longer trusts it, since it was last checked. Only a rule that still works makes
+    // the request redundant; otherwise the user may install it again.
+    if (is<Authorization::Granted>(m_state)) {
+        if (!m_checker)
+            return;
+        const Result<bool> present = verify();
+        if (!present || present.value())
+            return;
+    }
     append(EventKind::AuthorizationRequested{});
     setState(Authorization::Granting{});
 

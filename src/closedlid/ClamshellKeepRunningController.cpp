@@ -16,6 +16,16 @@ QString boolText(bool value)
     return value ? QStringLiteral("true") : QStringLiteral("false");
 }
 
+QString powerSourceText(PowerSource source)
+{
+    switch (source) {
+    case PowerSource::battery: return QStringLiteral("battery");
+    case PowerSource::powerAdapter: return QStringLiteral("powerAdapter");
+    case PowerSource::unknown: break;
+    }
+    return QStringLiteral("unknown");
+}
+
 template <class T> QString valueOrNil(const std::optional<T> &value)
 {
     return value ? QString::number(*value) : QStringLiteral("nil");
@@ -63,6 +73,13 @@ void ClamshellKeepRunningController::applyOverride()
 
     const PowerContext power = state.power;
     if (!isPowerSuitable(power)) {
+        // Nothing ran, but the user asked and deserves a reason on record: an unknown source
+        // (no power information at all, or a report that could not be read) or a battery
+        // whose level is unknown.
+        logClamshell(DiagnosticLog::Level::error,
+                     QStringLiteral("clamshell override not applied, reason=clamshellPowerUnsuitable, powerSource=%1, "
+                                    "battery=%2")
+                         .arg(powerSourceText(power.powerSource), valueOrNil(power.batteryLevel)));
         m_store->setClamshellFailed(VemoError::clamshellPowerUnsuitable);
         return;
     }

@@ -25,6 +25,10 @@ LiveClosedLidModule::LiveClosedLidModule(Parts parts, QObject *parent)
     : QObject(parent)
     , m_parts(std::move(parts))
 {
+    if (AppStateStore *store = m_parts.store) {
+        m_wasGranted = is<Authorization::Granted>(store->state().authorization);
+        connect(store, &AppStateStore::changed, this, &LiveClosedLidModule::stateChanged);
+    }
 }
 
 LiveClosedLidModule::~LiveClosedLidModule()
@@ -44,10 +48,15 @@ int LiveClosedLidModule::present(const Alert &alert) const
     return m_parts.alertPresenter ? m_parts.alertPresenter(alert) : alertSecondButton;
 }
 
-bool LiveClosedLidModule::sleepDisabledNow() const
+std::optional<int> LiveClosedLidModule::readSleepDisabled() const
 {
     const QString report = m_parts.pmsetReader ? m_parts.pmsetReader() : QString();
-    return ClamshellCapabilityProbe::parseSleepDisabled(report) == 1;
+    return ClamshellCapabilityProbe::parseSleepDisabled(report);
+}
+
+bool LiveClosedLidModule::sleepDisabledNow() const
+{
+    return readSleepDisabled() == 1;
 }
 
 void LiveClosedLidModule::setClamshell(bool enabled)
@@ -78,7 +87,13 @@ void LiveClosedLidModule::setClamshell(bool enabled)
     // Only a start this call asked for: a start already under way is not run twice.
     if (!is<Clamshell::Starting>(now) || is<Clamshell::Starting>(before))
         return;
+    m_overrideTouched = true;
     m_parts.clamshellController->applyOverride();
+    // A start on a battery already at or below the threshold is stopped for safety at once,
+    // and one inside the warning band warns at once: waiting for the next change of level
+    // could mean minutes with the lid shut on a nearly empty battery.
+    if (store && isClamshellRunning(store->state().clamshell) && m_parts.batterySafety)
+        m_parts.batterySafety->evaluate(store->state().power);
     // The override keeps the machine awake by itself, and a timed session may not run
     // beside closed-lid mode.
     if (store && isClamshellRunning(store->state().clamshell) && isTimedSessionActive(store->state().timedSession)
@@ -127,15 +142,34 @@ void LiveClosedLidModule::detectStartupResidual()
     if (m_parts.eventJournal)
         m_parts.eventJournal->append(VemoEvent::make(EventKind::StartupResidualDetected{},
                                                      SystemEvidence{qint64(1), std::nullopt, std::nullopt}));
+    m_overrideTouched = true;
     store->setStartupResidual(true, std::nullopt);
+    scheduleTakeOver(takeOverDelay);
+}
 
+void LiveClosedLidModule::scheduleTakeOver(std::chrono::milliseconds delay)
+{
     cancelAndClear(m_takeOverJob);
     if (!m_parts.scheduler)
         return;
-    m_takeOverJob = m_parts.scheduler->after(takeOverDelay, [self = QPointer<LiveClosedLidModule>(this)] {
+    m_takeOverJob = m_parts.scheduler->after(delay, [self = QPointer<LiveClosedLidModule>(this)] {
         if (self)
             self->resolveStartupResidual();
     });
+}
+
+void LiveClosedLidModule::stateChanged()
+{
+    const QPointer<AppStateStore> &store = m_parts.store;
+    if (!store)
+        return;
+    const bool granted = is<Authorization::Granted>(store->state().authorization);
+    const bool becameGranted = granted && !m_wasGranted;
+    m_wasGranted = granted;
+    // Authorizing while a leftover is flagged resolves it as at start-up. The take-over runs
+    // from its own job, after the grant that led here has finished recording.
+    if (becameGranted && store->state().startupResidual && !m_takeOverJob)
+        scheduleTakeOver(std::chrono::milliseconds(0));
 }
 
 void LiveClosedLidModule::resolveStartupResidual()
@@ -146,9 +180,12 @@ void LiveClosedLidModule::resolveStartupResidual()
         return; // stays flagged; the user resolves it from the menu
     DiagnosticLog::log(DiagnosticLog::Level::info, DiagnosticLog::Category::startup,
                        QStringLiteral("taking over residual via clamshell enable (preserves lid-open capability)"));
-    // Enabling over an override already in force keeps sleep disabled without a gap.
+    // Enabling over an override already in force keeps sleep disabled without a gap. On a
+    // battery at or below the threshold the start is followed by a safety stop, whose proven
+    // restore resolves the leftover just as well.
     setClamshell(true);
-    if (store && isClamshellRunning(store->state().clamshell)) {
+    if (store
+        && (isClamshellRunning(store->state().clamshell) || is<Clamshell::SafetyStopped>(store->state().clamshell))) {
         store->setStartupResidual(false, std::nullopt);
         append(EventKind::StartupResidualRestoredByUser{});
     }
@@ -156,6 +193,7 @@ void LiveClosedLidModule::resolveStartupResidual()
 
 bool LiveClosedLidModule::restoreLeftover()
 {
+    m_overrideTouched = true;
     const bool restored = m_parts.clamshellController->restoreOverride();
     if (AppStateStore *store = m_parts.store) {
         if (restored)
@@ -247,8 +285,10 @@ bool LiveClosedLidModule::prepareForQuit()
     }
     // The state is not the whole story: a failed start that could not restore, or a leftover
     // not yet taken over, leaves the setting disabled with closed-lid mode not running. The
-    // system's own answer decides.
-    if (!sleepDisabledNow())
+    // system's own answer decides, and once this run has had a hand in the setting an
+    // unreadable answer proves nothing: only 0 does.
+    const std::optional<int> reading = readSleepDisabled();
+    if (reading == 0 || (!reading && !m_overrideTouched))
         return true;
     if (!rulePresent())
         return false;

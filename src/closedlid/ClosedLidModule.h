@@ -1,11 +1,11 @@
 #pragma once
 
-#include "state/AppStateStore.h"
 #include "closedlid/AlertPresenter.h"
 #include "closedlid/AuthorizationManager.h"
 #include "closedlid/ClamshellKeepRunningController.h"
 #include "closedlid/SystemCommands.h"
 #include "records/EventJournal.h"
+#include "state/AppStateStore.h"
 #include "support/Scheduler.h"
 
 #include <QObject>
@@ -83,6 +83,8 @@ public:
         std::shared_ptr<Scheduler> scheduler;
     };
 
+    // Besides the start-up take-over, a leftover still flagged when the user authorizes is
+    // taken over the same way (without the one-second wait).
     explicit LiveClosedLidModule(Parts parts, QObject *parent = nullptr);
     ~LiveClosedLidModule() override;
 
@@ -107,17 +109,25 @@ public:
 
 private:
     void resolveStartupResidual();
+    void scheduleTakeOver(std::chrono::milliseconds delay);
+    void stateChanged();
     bool requiresRestoreBeforeRevoke() const;
     bool restorePowerPolicyForRevoke();
     // Restores a leftover override; clears or keeps the flag accordingly.
     bool restoreLeftover();
     bool sleepDisabledNow() const;
+    std::optional<int> readSleepDisabled() const;
     bool rulePresent() const;
     int present(const Alert &alert) const;
     void append(VemoEventKind kind);
 
     Parts m_parts;
     JobHandle m_takeOverJob;
+    bool m_wasGranted = false;
+    // This run has switched the override, or found it switched: from then on only a
+    // read-back of 0 proves that quitting leaves sleep enabled. Before, a report without the
+    // setting says nothing about us.
+    bool m_overrideTouched = false;
 };
 
 } // namespace quorvel

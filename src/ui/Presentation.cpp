@@ -237,6 +237,10 @@ MenuBarAttention menuBarAttention(const VemoState &s)
 {
     if (s.startupResidual)
         return MenuBarAttention::startupResidual;
+    // A restore that did not prove itself may have left sleep disabled, whatever the row
+    // says: that outranks every battery notice.
+    if (s.lastError == VemoError::clamshellRestoreFailed)
+        return MenuBarAttention::failed;
     if (is<Clamshell::LowBatteryWarning>(s.clamshell))
         return MenuBarAttention::lowBattery;
     if (is<Clamshell::SafetyStopped>(s.clamshell))
@@ -245,6 +249,11 @@ MenuBarAttention menuBarAttention(const VemoState &s)
         return MenuBarAttention::failed;
     if (is<Clamshell::AuthorizationRequired>(s.clamshell))
         return MenuBarAttention::authorizationRequired;
+    // Without its tool no session can ever start; that is worth more than a red row the
+    // user only sees after opening the menu.
+    if (const auto *failed = std::get_if<TimedSession::Failed>(&s.timedSession);
+        failed && failed->error == VemoError::caffeinateUnavailable)
+        return MenuBarAttention::failed;
     return MenuBarAttention::none;
 }
 

@@ -208,8 +208,10 @@ private slots:
         AppStateStore store(PowerContext{});
         auto journal = std::make_shared<InMemoryEventJournal>(10);
         QList<AuthorizationState> during;
+        bool rulePresent = outcome.ok();
         AuthorizationManager manager(
-            &store, {}, [&] { return during << store.state().authorization, manager.grant(), outcome; }, journal);
+            &store, [&] { return Result<bool>(rulePresent); },
+            [&] { return during << store.state().authorization, manager.grant(), outcome; }, journal);
         manager.grant();
         QCOMPARE(store.state().authorization, state);
         QCOMPARE(log.lines(), QStringList{line});
@@ -217,6 +219,16 @@ private slots:
                  QString("authorizationRequested authorization") + (outcome ? "Granted" : "Denied"));
         manager.grant();
         QCOMPARE(during, QList<AuthorizationState>(outcome ? 1 : 2, Granting{}));
+        if (!outcome)
+            return;
+        // Granted, and the rule has gone (or sudo no longer trusts it) since: asking again
+        // installs it again instead of doing nothing.
+        rulePresent = false;
+        log.clear();
+        manager.grant();
+        QCOMPARE(during.size(), 2);
+        QCOMPARE(store.state().authorization, S(Granted{}));
+        QCOMPARE(log.lines(), (QStringList{"[INFO] [authorization] authorization verify, rulePresent=false", line}));
     }
 
     // Only a read-back that no longer finds the rule proves a removal.

@@ -71,7 +71,13 @@ private slots:
                                          "authorizationGranted clamshellStarted lowBatteryWarningEntered "
                                          "clamshellStopped(safety) safetyStopTriggered");
         QVERIFY(app->journal->events()[7].evidence == (SystemEvidence{std::nullopt, PowerSource::battery, 20}));
+        app->module->setClamshell(true); // at the threshold: stopped for safety as soon as it starts
+        QCOMPARE(app->store.state().clamshell, ClamshellState(Clamshell::SafetyStopped{20}));
+        QCOMPARE(sleepSetting(), 0);
+        write(simlayout::kPowerFile, R"({"source": "battery", "level": 21})");
+        monitor.refresh();
         app->module->setClamshell(true);
+        QCOMPARE(app->store.state().clamshell, ClamshellState(Clamshell::LowBatteryWarning{21}));
         app.reset(); // gone without restoring, as after a crash
 
         app = std::make_unique<Rig>(readSimPower(sim.powerFile(), {}), true, &setup, makeCommandRunner(commands));
@@ -79,16 +85,17 @@ private slots:
         app->scheduler->advance(999ms);
         QCOMPARE(app->store.state().clamshell, ClamshellState(Clamshell::Off{}));
         app->scheduler->advance(1ms);
-        QCOMPARE(app->store.state().clamshell, ClamshellState(Clamshell::RunningOnBattery{20}));
+        QCOMPARE(app->store.state().clamshell, ClamshellState(Clamshell::LowBatteryWarning{21}));
         QVERIFY(!app->store.state().startupResidual);
         QVERIFY(app->module->prepareForQuit());
         QCOMPARE(sleepSetting(), 0);
         app->module->setClamshell(true);
         app->module->revokeAuthorization();
         QCOMPARE(app->alerts, QStringList{"revokeWhileClamshellRunningTitle"});
-        QCOMPARE(kindsOf(*app->journal), "startupResidualDetected clamshellStarted startupResidualRestoredByUser "
-                                         "clamshellStopped(quit) clamshellStarted clamshellStopped(manual) "
-                                         "authorizationRevoked(true)");
+        QCOMPARE(kindsOf(*app->journal),
+                 "startupResidualDetected clamshellStarted lowBatteryWarningEntered "
+                 "startupResidualRestoredByUser clamshellStopped(quit) clamshellStarted "
+                 "lowBatteryWarningEntered clamshellStopped(manual) authorizationRevoked(true)");
         QCOMPARE(sleepSetting(), 0);
     }
 

@@ -291,6 +291,39 @@ private slots:
         QCOMPARE(s.sleepSetting(), faultPersists ? QStringLiteral("1") : QStringLiteral("0"));
         s.setFault("/sim/pmset-ignores-writes", false);
     }
+
+    // Quitting would leave sleep disabled: the user is warned before anything is torn down, and
+    // staying keeps every mode as it was.
+    void failedRestoreWarnsBeforeQuitting()
+    {
+        SimApp s;
+        LogCapture log;
+        s.app->start();
+        authorize(s);
+        s.app->closedLidModule()->setClamshell(true);
+        s.setFault("/sim/pmset-ignores-writes", true);
+        QList<int> answers{alertFirstButton, alertSecondButton, alertFirstButton, alertFirstButton};
+        s.app->setQuitAlertPresenter(
+            [&](const QuitAlert &alert) { return s.quitAlerts << alert, answers.takeFirst(); });
+
+        s.app->requestQuit(); // confirmed, then the warning: stay
+        QCOMPARE(s.quitAlerts.size(), 2);
+        QCOMPARE(s.quitAlerts.last(), (QuitAlert{qtTrId("confirmQuit"), qtTrId("quitRestoreFailedMessage"),
+                                                 qtTrId("forceQuit"), qtTrId("cancel")}));
+        QCOMPARE(s.terminations, 0);
+        QVERIFY(log.lines().contains("[ERROR] [app] quit would leave sleep disabled, asking the user"));
+        QCOMPARE(log.messages().filter("cleanup ").size(), 0);
+        QVERIFY(isClamshellRunning(s.state().clamshell));
+        QVERIFY(s.app->powerMonitor().isObservingPowerSources());
+
+        s.app->requestQuit(); // confirmed, warned, quit anyway
+        QCOMPARE(s.quitAlerts.size(), 4);
+        QCOMPARE(s.terminations, 1);
+        QCOMPARE(s.sleepSetting(), "1");
+        QCOMPARE(log.lines().filter("[app] cleanup"),
+                 QStringList{"[ERROR] [app] cleanup partial, failedModules=clamshell"});
+        s.setFault("/sim/pmset-ignores-writes", false);
+    }
 };
 
 QTEST_GUILESS_MAIN(CoordinatorTest)

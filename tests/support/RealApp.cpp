@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <sys/resource.h>
 
 namespace quorvel::test {
 
@@ -19,7 +20,17 @@ const QString bundleFolder = QStringLiteral("/app.quorvel.Quorvel/");
 
 bool isAlive(qint64 pid)
 {
-    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+    if (pid <= 0 || (::kill(pid_t(pid), 0) != 0 && errno != EPERM))
+        return false;
+    // A child whose parent was killed waits, exited, for whoever adopted it to reap it: a
+    // zombie holds nothing awake and counts as gone. (Where there is no /proc, it counts as
+    // alive until reaped.)
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    const qsizetype name = line.lastIndexOf(')');
+    return name < 0 || line.mid(name + 2, 1) != "Z";
 }
 
 RealApp::RealApp()
@@ -36,12 +47,35 @@ RealApp::RealApp()
     env.insert(QStringLiteral("XDG_STATE_HOME"), home + QStringLiteral("/.local/state"));
     env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/.cache"));
     env.insert(QStringLiteral("TMPDIR"), m_dir.filePath(QStringLiteral("tmp")));
+    // Each instance is the only one of its "user": its control socket is its own.
+    env.insert(QStringLiteral("QUORVEL_RUNTIME_DIR"), m_dir.filePath(QStringLiteral("runtime")));
+    // The texts a test looks for are the English ones, whatever the machine's language.
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    env.remove(QStringLiteral("LANGUAGE"));
     // Update checks never leave the machine.
     env.insert(QStringLiteral("QUORVEL_UPDATE_FEED_URL"), QStringLiteral("http://127.0.0.1:9/quorvel/"));
+    // Fault switches are set per test, through the sandbox or setEnvironment(), never inherited.
+    for (const char *name : {"QUORVEL_SIM_CAFFEINATE_IGNORE_TERM", "QUORVEL_SIM_PMSET_IGNORE_WRITES",
+                             "QUORVEL_SIM_PMSET_GARBAGE", "QUORVEL_SIM_OSASCRIPT_ANSWER", "QUORVEL_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
     m_process.setProcessEnvironment(env);
     m_process.setProgram(QStringLiteral(QUORVEL_EXECUTABLE));
-    m_process.setProcessChannelMode(QProcess::MergedChannels);
-    QObject::connect(&m_process, &QProcess::readyRead, [this] { m_output += QString::fromUtf8(m_process.readAll()); });
+    QObject::connect(&m_process, &QProcess::readyReadStandardOutput,
+                     [this] { m_output += QString::fromUtf8(m_process.readAllStandardOutput()); });
+    QObject::connect(&m_process, &QProcess::readyReadStandardError,
+                     [this] { m_errors += QString::fromUtf8(m_process.readAllStandardError()); });
+    m_process.setChildProcessModifier([this] {
+        // Runs in the child between fork and exec: only async-signal-safe calls here. A write
+        // past the limit then fails with EFBIG (as on a full disk) instead of killing the app.
+        if (m_fileSizeLimit <= 0)
+            return;
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        limit.rlim_cur = rlim_t(m_fileSizeLimit);
+        limit.rlim_max = RLIM_INFINITY;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
 }
 
 RealApp::~RealApp()
@@ -54,8 +88,33 @@ RealApp::~RealApp()
         ::kill(pid_t(pid), SIGKILL); // started by our child, recorded by the stand-in
 }
 
+void RealApp::setEnvironment(const QString &name, const QString &value)
+{
+    QProcessEnvironment env = m_process.processEnvironment();
+    if (value.isEmpty())
+        env.remove(name);
+    else
+        env.insert(name, value);
+    m_process.setProcessEnvironment(env);
+}
+
+void RealApp::setFileSizeLimit(qint64 bytes)
+{
+    m_fileSizeLimit = bytes;
+}
+
+bool RealApp::liftFileSizeLimit()
+{
+    rlimit limit{};
+    limit.rlim_cur = RLIM_INFINITY;
+    limit.rlim_max = RLIM_INFINITY;
+    return ::prlimit(pid_t(pid()), RLIMIT_FSIZE, &limit, nullptr) == 0;
+}
+
 void RealApp::start(const QStringList &arguments)
 {
+    m_launchOutputStart = m_output.size();
+    m_launchErrorsStart = m_errors.size();
     m_process.setArguments(arguments);
     m_process.start();
     m_process.waitForStarted(5000);
@@ -90,6 +149,21 @@ bool RealApp::waitForExit(int timeoutMs)
     return waitFor([this] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
 }
 
+bool RealApp::waitForOutput(const QString &text, int timeoutMs)
+{
+    return waitFor([&] { return launchOutput().contains(text); }, timeoutMs);
+}
+
+bool RealApp::waitForState(const QString &text, int timeoutMs)
+{
+    return waitFor([&] { return stateLine().contains(text); }, timeoutMs);
+}
+
+QString RealApp::folder(const QString &relative) const
+{
+    return m_dir.filePath(relative);
+}
+
 QString RealApp::sandbox(const QString &relative) const
 {
     return m_dir.filePath(QStringLiteral("sandbox/") + relative);
@@ -100,6 +174,11 @@ void RealApp::writeSandbox(const QString &relative, const QByteArray &content) c
     QFile file(sandbox(relative));
     if (file.open(QIODevice::WriteOnly))
         file.write(content);
+}
+
+void RealApp::removeSandbox(const QString &relative) const
+{
+    QFile::remove(sandbox(relative));
 }
 
 QString RealApp::sleepSetting() const
@@ -155,6 +234,46 @@ QString RealApp::log() const
 {
     QFile file(logPath());
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QString RealApp::stateLine() const
+{
+    const QStringList lines = launchOutput().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (auto it = lines.crbegin(); it != lines.crend(); ++it)
+        if (it->contains(QLatin1String(" | idle: ")))
+            return *it;
+    return {};
+}
+
+namespace {
+
+// Where each thread of a process that still runs is waiting, and the processes it waits for:
+// enough to tell a hang from a slow machine when a wait times out.
+QString whereItWaits(qint64 pid)
+{
+    QString text;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString &tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        auto read = [&](const char *name) {
+            QFile file(tasks.filePath(tid + QLatin1Char('/') + QLatin1String(name)));
+            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+        };
+        text += QStringLiteral("thread %1 (%2): %3\n").arg(tid, read("comm"), read("wchan"));
+        const QString children = read("children");
+        if (!children.isEmpty())
+            text += QStringLiteral("  children: %1\n").arg(children);
+    }
+    return text;
+}
+
+} // namespace
+
+QByteArray RealApp::transcript() const
+{
+    QString text = "standard output:\n" + m_output + "\nstandard error:\n" + m_errors + "\nlog:\n" + log();
+    if (m_process.state() != QProcess::NotRunning)
+        text += "\nstill running:\n" + whereItWaits(m_process.processId());
+    return text.toUtf8();
 }
 
 } // namespace quorvel::test

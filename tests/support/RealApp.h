@@ -3,6 +3,8 @@
 // The real quorvel executable, headless, on the simulated platform, in a folder of its own:
 // sandbox, home, data and log folders, temporary folder. Tests talk to it through its standard
 // input and judge it by what a user would find afterwards: the sandbox, its children, its files.
+// The same folders outlive the process, so start() after an exit is the next launch on the
+// same machine.
 
 #include <QProcess>
 #include <QStringList>
@@ -16,17 +18,32 @@ public:
     RealApp();
     ~RealApp();
 
+    // Before start(): one more variable for the app's environment (an empty value removes it).
+    void setEnvironment(const QString &name, const QString &value);
+    // Before start(): the most bytes any one file of the app (and of its children) may grow
+    // to, as a full disk would allow; 0 lifts the limit again for the next start.
+    void setFileSizeLimit(qint64 bytes);
+    // Lifts the limit of the running app: the disk has room again. False when the platform
+    // refuses.
+    bool liftFileSizeLimit();
+
     void start(const QStringList &arguments = {QStringLiteral("--headless")});
     void send(const QString &line);
     void closeInput();
     // Polls (in small steps, without blocking the child) until `condition` holds.
     bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000);
     bool waitForExit(int timeoutMs = 10000);
+    // Until the output of this launch holds `text`, or its newest state line does.
+    bool waitForOutput(const QString &text, int timeoutMs = 10000);
+    bool waitForState(const QString &text, int timeoutMs = 10000);
     qint64 pid() const { return m_process.processId(); }
     QProcess &process() { return m_process; }
 
+    // A path inside this instance's own folder ("home", "tmp", "sandbox/sim", ...).
+    QString folder(const QString &relative) const;
     QString sandbox(const QString &relative) const;
     void writeSandbox(const QString &relative, const QByteArray &content) const;
+    void removeSandbox(const QString &relative) const;
     // "1", "0", or "" while never set.
     QString sleepSetting() const;
     // Every caffeinate the stand-in started, by pid, and those of them still alive.
@@ -37,12 +54,24 @@ public:
     // The history's event kinds, oldest first; lines that do not decode are left out.
     QStringList historyKinds() const;
     QString log() const;
+    // Standard output and standard error of every launch so far, and of the newest launch.
     QString output() const { return m_output; }
+    QString errors() const { return m_errors; }
+    QString launchOutput() const { return m_output.mid(m_launchOutputStart); }
+    QString launchErrors() const { return m_errors.mid(m_launchErrorsStart); }
+    // The newest state line the headless shell printed in this launch.
+    QString stateLine() const;
+    // Output and errors together, for failure messages.
+    QByteArray transcript() const;
 
 private:
     QTemporaryDir m_dir;
     QProcess m_process;
     QString m_output;
+    QString m_errors;
+    qsizetype m_launchOutputStart = 0;
+    qsizetype m_launchErrorsStart = 0;
+    qint64 m_fileSizeLimit = 0;
 };
 
 bool isAlive(qint64 pid);

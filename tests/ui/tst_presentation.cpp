@@ -153,8 +153,17 @@ private slots:
             "lid=[off] failed error retry(true) failed");
         add("revoked", S().auth(AU::Revoked{}), "lid=off authorizationRevoked neutral authorizationRevokedState");
         add("required", S().auth(AU::Required{}), "lid=off authorizationNeeded warning authorize authorizationNeeded");
+        // A restore that did not prove itself outranks every other notice, and keeps the row on.
+        VemoState unproven = S().lid(CS::LowBatteryWarning{22}).power(22);
+        unproven.lastError = VemoError::clamshellRestoreFailed;
+        add("lid low, restore failed", unproven,
+            "lid=on lowBattery(22) warning batteryInfo(true) closedLidRunningLowBatteryStatus \"Battery low · 22% · "
+            "turns off at 20%\"; bar=failed lidMode/none TRIANGLE needsAttention -");
         add("starting", S().timed(TS::Starting{}), "idle=[on] starting busy turningOn");
-        add("failed", S().timed(TS::Failed{}), "idle=off failed error turnOnFailed");
+        add("failed", S().timed(TS::Failed{VemoError::processExitedUnexpectedly}),
+            "idle=off failed error turnOnFailed; bar=none idle/none - runningOnSystemPolicy -");
+        add("no caffeinate", S().timed(TS::Failed{VemoError::caffeinateUnavailable}),
+            "idle=off failed error turnOnFailed; bar=failed idle/none TRIANGLE needsAttention -");
         add("display failed", S().display(DA::Failed{}), "display=[off] couldNotTurnOn error couldNotTurnOn");
         // Menu-bar countdown, then the adjustment panel's timer.
         add("-5 s", S().run(-5), "countdown=0:00:00 0:00");

@@ -166,8 +166,24 @@ void AppCoordinator::setDisplayAwake(bool enabled)
     }
 }
 
-void AppCoordinator::quitNow()
+bool AppCoordinator::ask(const QuitAlert &alert) const
 {
+    return m_parts.alertPresenter && m_parts.alertPresenter(alert) == alertFirstButton;
+}
+
+void AppCoordinator::quitNow(bool sleepWarningShown)
+{
+    // Quitting must never leave the machine unable to sleep without the user knowing. The
+    // closed-lid restore runs first, before anything else is torn down, so that a user who
+    // stays after a failed restore finds every other mode as it was.
+    if (!sleepWarningShown && m_closedLidModule && !m_closedLidModule->prepareForQuit()) {
+        DiagnosticLog::log(DiagnosticLog::Level::error, DiagnosticLog::Category::app,
+                           QStringLiteral("quit would leave sleep disabled, asking the user"));
+        const QuitAlert alert{qtTrId("confirmQuit"), qtTrId("quitRestoreFailedMessage"), qtTrId("forceQuit"),
+                              qtTrId("cancel")};
+        if (!ask(alert))
+            return;
+    }
     cleanupAll();
     if (m_parts.terminator)
         m_parts.terminator();
@@ -181,13 +197,13 @@ void AppCoordinator::requestQuit()
         record(EventKind::QuitRequested{blockers});
         const auto dialog = Presentation::quitDialog(state);
         if (!dialog) {
-            quitNow();
+            quitNow(false);
             return;
         }
         const QuitAlert alert{dialog->title, dialog->bodyLines.join(QLatin1Char('\n')), dialog->confirmLabel,
                               dialog->cancelLabel};
-        if (m_parts.alertPresenter && m_parts.alertPresenter(alert) == alertFirstButton)
-            quitNow();
+        if (ask(alert))
+            quitNow(false);
         return;
     }
     // Quitting would leave sleep disabled with nothing able to switch it back: the user decides.
@@ -198,11 +214,11 @@ void AppCoordinator::requestQuit()
                               qtTrId("cannotClearSleepPrevention") + QLatin1Char('\n')
                                   + qtTrId("suggestManualCloseOrAuth"),
                               qtTrId("forceQuit"), qtTrId("cancel")};
-        if (m_parts.alertPresenter && m_parts.alertPresenter(alert) == alertFirstButton)
-            quitNow();
+        if (ask(alert))
+            quitNow(true);
         return;
     }
-    quitNow();
+    quitNow(false);
 }
 
 void AppCoordinator::cleanupAll()
@@ -256,7 +272,11 @@ void AppCoordinator::handleTerminationSignal(const QString &signalName)
 {
     DiagnosticLog::log(DiagnosticLog::Level::info, DiagnosticLog::Category::app,
                        QStringLiteral("termination signal received, signal=") + signalName);
-    quitNow();
+    // Nobody can be asked: the clean-up runs at once, and a restore that failed is on record
+    // as a partial clean-up.
+    cleanupAll();
+    if (m_parts.terminator)
+        m_parts.terminator();
 }
 
 } // namespace quorvel

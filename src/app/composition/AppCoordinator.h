@@ -1,12 +1,12 @@
 #pragma once
 
-#include "state/AppStateStore.h"
 #include "closedlid/ClosedLidModule.h"
 #include "closedlid/SystemCommands.h"
 #include "idle/TimedSleepPreventer.h"
 #include "power/PowerMonitor.h"
 #include "prefs/LaunchAtLoginController.h"
 #include "records/EventJournal.h"
+#include "state/AppStateStore.h"
 #include "update/BundleInfo.h"
 #include "update/UpdateChecker.h"
 
@@ -73,6 +73,10 @@ public:
     static std::unique_ptr<AppCoordinator> makeLive(LivePlatform platform);
 
     void setClosedLidModule(std::unique_ptr<ClosedLidModule> module);
+    // The quit confirmations go through this presenter; a front end may wrap it (the terminal
+    // shell prints each alert before it is answered).
+    const QuitAlertPresenter &quitAlertPresenter() const { return m_parts.alertPresenter; }
+    void setQuitAlertPresenter(QuitAlertPresenter presenter) { m_parts.alertPresenter = std::move(presenter); }
 
     void start();
     void detectResidualCaffeinate();
@@ -105,7 +109,10 @@ public:
 
 private:
     bool isBlocked(const VemoState &state) const;
-    void quitNow();
+    // Cleans up and terminates; `sleepWarningShown` tells whether the user has already agreed
+    // to leave sleep disabled.
+    void quitNow(bool sleepWarningShown);
+    bool ask(const QuitAlert &alert) const;
     void record(VemoEventKind kind, std::optional<SystemEvidence> evidence = std::nullopt);
 
     Parts m_parts;

@@ -27,6 +27,23 @@ QString powerText(const PowerContext &power)
     return QStringLiteral("unknown");
 }
 
+QString authorizationText(const AuthorizationState &authorization)
+{
+    if (const auto *failed = std::get_if<Authorization::Failed>(&authorization))
+        return QStringLiteral("failed (%1)").arg(toString(failed->error));
+    if (is<Authorization::Required>(authorization))
+        return QStringLiteral("required");
+    if (is<Authorization::Granting>(authorization))
+        return QStringLiteral("granting");
+    if (is<Authorization::Granted>(authorization))
+        return QStringLiteral("granted");
+    if (is<Authorization::Denied>(authorization))
+        return QStringLiteral("denied");
+    if (is<Authorization::Revoked>(authorization))
+        return QStringLiteral("revoked");
+    return QStringLiteral("unknown");
+}
+
 } // namespace
 
 HeadlessShell::HeadlessShell(AppCoordinator &app, QTextStream &out, QObject *parent)
@@ -35,6 +52,13 @@ HeadlessShell::HeadlessShell(AppCoordinator &app, QTextStream &out, QObject *par
     , m_out(out)
 {
     connect(&app.store(), &AppStateStore::changed, this, &HeadlessShell::printIfChanged, Qt::QueuedConnection);
+    // Every quit confirmation is printed before it is answered, so that a warning the
+    // terminal answers on the user's behalf still reaches the user.
+    app.setQuitAlertPresenter([this, answer = app.quitAlertPresenter()](const QuitAlert &alert) {
+        m_out << "alert: " << alert.messageText << " | " << QString(alert.informativeText).replace('\n', ' ') << " | "
+              << alert.firstButton << " / " << alert.secondButton << Qt::endl;
+        return answer ? answer(alert) : alertSecondButton;
+    });
 }
 
 void HeadlessShell::attachStandardInput()
@@ -85,6 +109,11 @@ QString HeadlessShell::describe() const
                  + Presentation::closedLidStatusText(lid.status, threshold)
                        .value_or(Presentation::closedLidSubtitleKey(lid.status, state).text());
     parts << QStringLiteral("power: ") + powerText(state.power);
+    parts << QStringLiteral("authorization: ") + authorizationText(state.authorization);
+    // The outcome of the latest operation, as the menu would colour it: a failure is shown,
+    // not only logged.
+    if (state.lastError)
+        parts << QStringLiteral("error: ") + toString(*state.lastError);
     return parts.join(QStringLiteral(" | "));
 }
 
