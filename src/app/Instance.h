@@ -2,6 +2,7 @@
 
 #include "app/composition/ControlChannel.h"
 #include "app/composition/ControlCommands.h"
+#include "app/composition/ControlHandler.h"
 
 #include <QObject>
 #include <memory>

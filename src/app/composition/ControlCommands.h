@@ -3,15 +3,11 @@
 #include "state/VemoState.h"
 
 #include <QJsonObject>
-#include <QObject>
 #include <QStringList>
 #include <QUrl>
-#include <functional>
 #include <optional>
 
 namespace quorvel {
-
-class AppCoordinator;
 
 // The running app driven from outside: `quorvel ctl ...`, the quorvel:// address scheme and a
 // second launch all become one request object, answered through the same entry points as the
@@ -45,24 +41,5 @@ QString describe(const VemoState &state);
 QString usage();
 
 } // namespace ControlCommands
-
-// Answers requests in the running app.
-class ControlHandler final : public QObject {
-    Q_OBJECT
-public:
-    // `activate`: a second launch without arguments (open the menu).
-    ControlHandler(AppCoordinator &app, std::function<void()> activate, QObject *parent = nullptr);
-
-    void handle(const QJsonObject &request, std::function<void(const QJsonObject &)> reply);
-
-private:
-    QJsonObject ok() const;
-    QJsonObject refused(const QString &reasonKey) const;
-    // Replies once the session is no longer starting or stopping (or after a few seconds).
-    void replyWhenSettled(std::function<void(const QJsonObject &)> reply);
-
-    AppCoordinator &m_app;
-    std::function<void()> m_activate;
-};
 
 } // namespace quorvel
