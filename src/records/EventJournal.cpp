@@ -1,6 +1,7 @@
 #include "records/EventJournal.h"
 
-#include "records/Utf8.h"
+#include "records/DiagnosticLog.h"
+#include "records/RecordsNotice.h"
 #include "support/UserDefaults.h"
 
 #include <QDir>
@@ -9,36 +10,19 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <cerrno>
+
 namespace quorvel {
 
 namespace {
 
-// The whole file, or nothing when it cannot be read or is not UTF-8 text.
-std::optional<QByteArray> readUtf8File(const QString &path)
+// Once per process: on standard error, and in the log, which may still be writable.
+void reportOff(const QString &path, const QString &reason)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError || !records::isValidUtf8(bytes))
-        return std::nullopt;
-    return bytes;
-}
-
-// Lines between line feeds, blank ones dropped.
-QList<QByteArrayView> nonEmptyLines(const QByteArray &bytes)
-{
-    QList<QByteArrayView> lines;
-    qsizetype start = 0;
-    while (start < bytes.size()) {
-        qsizetype end = bytes.indexOf('\n', start);
-        if (end < 0)
-            end = bytes.size();
-        if (end > start)
-            lines.append(QByteArrayView(bytes.constData() + start, end - start));
-        start = end + 1;
-    }
-    return lines;
+    if (records::reportRecordsOff(path, reason))
+        DiagnosticLog::log(DiagnosticLog::Level::warning, DiagnosticLog::Category::app,
+                           QStringLiteral("records off, file=%1, reason=%2, path=%3")
+                               .arg(QLatin1String(PersistentEventJournal::fileName), reason.simplified(), path));
 }
 
 } // namespace
@@ -78,14 +62,13 @@ int InMemoryEventJournal::capacity() const
 
 // ---- PersistentEventJournal -------------------------------------------------------------
 
-PersistentEventJournal::PersistentEventJournal(QString path, int fileCapacity)
+PersistentEventJournal::PersistentEventJournal(QString path, int fileCapacity, records::HistoryReader read)
     : m_path(std::move(path))
     , m_ring(qMax(1, fileCapacity))
     , m_fileCapacity(qMax(1, fileCapacity))
     , m_compactionThreshold(m_fileCapacity + m_fileCapacity / 2)
 {
-    load();
-    compactAtStartup();
+    loadAndCompact(read ? read : records::fileHistoryReader());
 }
 
 void PersistentEventJournal::append(const VemoEvent &event)
@@ -100,26 +83,33 @@ void PersistentEventJournal::append(const VemoEvent &event)
     const QFileInfo info(m_path);
     if (!info.dir().exists())
         QDir().mkpath(info.absolutePath()); // a failure shows up as the open failing below
-    // Append mode creates a missing file and puts every write at the end of the file.
+    // Append mode creates a missing file and puts every write at the end of the file;
+    // unbuffered, the line leaves in one write whose outcome is known here.
     QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered)) {
+        reportOff(m_path, file.errorString());
         return;
-    file.write(line);
+    }
+    const qint64 before = file.size();
+    char last = '\n';
+    // A last line that a crash cut off has no line feed: the new event starts a line of its
+    // own instead of being glued to the broken one (and lost with it).
+    if (before > 0 && file.seek(before - 1) && file.getChar(&last) && last != '\n')
+        line.prepend('\n');
+    errno = 0;
+    const qint64 written = file.write(line);
+    if (written != line.size()) {
+        const QString reason = errno ? qt_error_string(errno) : QStringLiteral("short write");
+        // A full disk may take part of the line: take it back, so the file keeps only whole
+        // lines and the next append, once there is room, starts clean.
+        if (file.size() > before)
+            file.resize(before);
+        reportOff(m_path, reason);
+    }
     file.close();
 }
 
-void PersistentEventJournal::load()
-{
-    const std::optional<QByteArray> bytes = readUtf8File(m_path);
-    if (!bytes || bytes->isEmpty())
-        return;
-    for (QByteArrayView line : nonEmptyLines(*bytes)) {
-        if (std::optional<VemoEvent> event = decodeEvent(line))
-            m_ring.append(*event);
-    }
-}
-
-void PersistentEventJournal::compactAtStartup()
+void PersistentEventJournal::loadAndCompact(const records::HistoryReader &read)
 {
     {
         QMutexLocker lock(&m_lock);
@@ -128,29 +118,27 @@ void PersistentEventJournal::compactAtStartup()
     const QFileInfo info(m_path);
     if (!info.exists() || info.size() <= 0)
         return;
-    const std::optional<QByteArray> bytes = readUtf8File(m_path);
-    if (!bytes)
+    records::HistoryTailLimits limits;
+    limits.capacity = m_fileCapacity;
+    limits.lineLimit = m_compactionThreshold;
+    const records::HistoryTail tail = records::readHistoryTail(m_path, info.size(), read, limits);
+    // Bytes that are not text may not be ours to interpret: such a file is left as it is.
+    if (tail.readFailed || !tail.validUtf8)
         return;
-    const QList<QByteArrayView> lines = nonEmptyLines(*bytes);
-    if (lines.size() <= m_compactionThreshold)
+    for (const VemoEvent &event : tail.events)
+        m_ring.append(event);
+    // A line too long to be an event is junk that every later start would have to read past.
+    if (tail.lines <= m_compactionThreshold && !tail.oversizedLine)
         return;
 
-    QList<VemoEvent> events;
-    events.reserve(lines.size());
-    for (QByteArrayView line : lines) {
-        if (std::optional<VemoEvent> event = decodeEvent(line))
-            events.append(std::move(*event));
-    }
-    const qsizetype first = qMax<qsizetype>(0, events.size() - m_fileCapacity);
     QByteArray contents;
-    for (qsizetype i = first; i < events.size(); ++i) {
-        const QByteArray json = encodeEvent(events[i]);
+    for (const VemoEvent &event : tail.events) {
+        const QByteArray json = encodeEvent(event);
         if (json.isEmpty())
             continue;
         contents.append(json);
         contents.append('\n');
     }
-
     // Written beside the old file and renamed over it, so a failure leaves the history as it was.
     QSaveFile out(m_path);
     if (!out.open(QIODevice::WriteOnly))

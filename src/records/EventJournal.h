@@ -1,5 +1,6 @@
 #pragma once
 
+#include "records/HistoryTail.h"
 #include "records/VemoEvent.h"
 
 #include <QList>
@@ -36,16 +37,22 @@ private:
 };
 
 // The ring plus an append-only JSON-lines history file, loaded and compacted at construction.
-// Construction reads the file (twice when it is not empty) and, when it holds more than
-// compactionThreshold lines, rewrites it atomically to its newest fileCapacity decodable
-// events. Every append opens, writes and closes the file; nothing stays open. No failure of the
-// file reaches the caller: the event then lives in the ring only.
+// Construction reads the file backwards from its end, only as far as it must (the newest
+// fileCapacity decodable events, and whether there are more than compactionThreshold lines),
+// and when the file holds more than compactionThreshold lines, or a line far too long to be an
+// event, rewrites it atomically to its newest fileCapacity decodable events. A file in which
+// some line read is not UTF-8 text is neither loaded nor rewritten. Every append opens, writes
+// and closes the file; nothing stays open. An append never glues its line onto one that a crash
+// cut short, and a write that a full disk cuts short is taken back, so the file only ever gains
+// whole lines. No failure of the file reaches the caller: the event then lives in the ring
+// only, and the first failure is reported once (records::reportRecordsOff).
 class PersistentEventJournal final : public EventJournal {
 public:
     static constexpr int defaultFileCapacity = 1000;
     static constexpr auto fileName = "EventHistory.jsonl";
 
-    explicit PersistentEventJournal(QString path, int fileCapacity = defaultFileCapacity);
+    explicit PersistentEventJournal(QString path, int fileCapacity = defaultFileCapacity,
+                                    records::HistoryReader read = records::fileHistoryReader());
     void append(const VemoEvent &event) override;
 
     const InMemoryEventJournal &ring() const { return m_ring; }
@@ -58,8 +65,7 @@ public:
     static QString defaultLocation();
 
 private:
-    void load();
-    void compactAtStartup();
+    void loadAndCompact(const records::HistoryReader &read);
 
     QString m_path;
     InMemoryEventJournal m_ring;

@@ -1,5 +1,6 @@
 #include "records/FileDiagnostic.h"
 
+#include "records/RecordsNotice.h"
 #include "records/Utf8.h"
 
 #include <QDateTime>
@@ -7,6 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+
+#include <cerrno>
 
 namespace quorvel {
 
@@ -29,9 +32,20 @@ void FileDiagnostic::append(const QByteArray &bytes)
     // Append mode creates a missing file and places each write at the current end; unbuffered,
     // the line leaves in one write.
     QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        records::reportRecordsOff(m_path, file.errorString());
         return;
-    file.write(bytes);
+    }
+    const qint64 before = file.size();
+    errno = 0;
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = errno ? qt_error_string(errno) : QStringLiteral("short write");
+        // A full disk may take part of the line: take it back, so that the next line, once
+        // there is room, does not continue a broken one.
+        if (file.size() > before)
+            file.resize(before);
+        records::reportRecordsOff(m_path, reason);
+    }
     trim(); // even when the write failed: an oversized file still deserves its trim
     file.close();
 }

@@ -1,4 +1,7 @@
+#include "FullDisk.h"
 #include "records/EventJournal.h"
+#include "records/RecordsNotice.h"
+#include "support/LogCapture.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,6 +39,7 @@ QByteArray linesOf(const QList<VemoEvent> &events)
 class JournalTest : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
+    test::LogCapture m_log; // a failing history says so in the log: keep it out of the user's
 
 private slots:
     void firstLaunchCreatesFolderAndFileOnFirstAppend()
@@ -94,6 +98,91 @@ private slots:
         PersistentEventJournal journal(path);
         QCOMPARE(journal.ring().events(), ringFrom ? events.mid(ringFrom - 1) : QList<VemoEvent>());
         QCOMPARE(readAll(path), compactedFrom ? linesOf(events.mid(compactedFrom - 1)) : contents);
+    }
+
+    // However long the history has grown, start-up reads only its newest part: enough lines
+    // for the ring and to know that a compaction is due, never the file as a whole.
+    void startupReadsOnlyTheNewestPart_data()
+    {
+        QTest::addColumn<qint64>("fileBytes");
+        QTest::addColumn<QByteArray>("junkLine"); // in the middle of the file, when not empty
+        QTest::newRow("20 MB of events") << qint64(20000000) << QByteArray();
+        QTest::newRow("5,000 lines") << qint64(0) << QByteArray();
+        QTest::newRow("20 MB line in the middle") << qint64(0) << QByteArray(20000000, 'j');
+    }
+    void startupReadsOnlyTheNewestPart()
+    {
+        QFETCH(qint64, fileBytes);
+        QFETCH(QByteArray, junkLine);
+        QList<VemoEvent> events;
+        QByteArray contents;
+        for (int n = 0; n < 5000 || contents.size() < fileBytes; ++n) {
+            if (n == 2500 && !junkLine.isEmpty())
+                contents += junkLine + '\n';
+            contents += encodeEvent(events.emplace_back(numbered(n))) + '\n';
+        }
+        const QString path = m_dir.filePath(QStringLiteral("%1/EventHistory.jsonl").arg(QTest::currentDataTag()));
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(contents) == contents.size() && f.flush());
+
+        qint64 bytesRead = 0, largestRead = 0;
+        const records::HistoryReader file = records::fileHistoryReader();
+        PersistentEventJournal journal(path, PersistentEventJournal::defaultFileCapacity,
+                                       [&](const QString &p, qint64 offset, qint64 length) {
+                                           bytesRead += length;
+                                           largestRead = qMax(largestRead, length);
+                                           return file(p, offset, length);
+                                       });
+        QCOMPARE(journal.ring().events(), events.mid(events.size() - 1000));
+        QCOMPARE(readAll(path), linesOf(events.mid(events.size() - 1000)));
+        QVERIFY2(largestRead <= 64 * 1024, qPrintable(QString::number(largestRead)));
+        // 1,501 lines of about 150 bytes, rounded up to whole blocks.
+        if (junkLine.isEmpty())
+            QVERIFY2(bytesRead < 512 * 1024, qPrintable(QString::number(bytesRead)));
+    }
+
+    // A line that a crash cut off keeps its place; the next event starts a line of its own and
+    // is found at the next start-up.
+    void appendAfterATornLine()
+    {
+        const QString path = m_dir.filePath("torn/EventHistory.jsonl");
+        const VemoEvent first = numbered(1);
+        const QByteArray whole = encodeEvent(first) + '\n', torn = encodeEvent(numbered(2)).left(40);
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(whole + torn) > 0 && f.flush());
+        f.close();
+        const VemoEvent launched = numbered(3);
+        {
+            PersistentEventJournal journal(path);
+            QCOMPARE(journal.ring().events(), QList<VemoEvent>{first});
+            journal.append(launched);
+        }
+        QCOMPARE(readAll(path), whole + torn + '\n' + encodeEvent(launched) + '\n');
+        PersistentEventJournal again(path);
+        QCOMPARE(again.ring().events(), (QList<VemoEvent>{first, launched}));
+    }
+
+    // A full disk takes nothing that was there and leaves no half line; appends resume when
+    // there is room again.
+    void fullDiskLeavesWholeLines()
+    {
+        const QString path = m_dir.filePath("full/EventHistory.jsonl");
+        PersistentEventJournal journal(path);
+        journal.append(numbered(1));
+        const QByteArray before = readAll(path);
+        {
+            test::FullDisk full(before.size() + 20); // room for part of the next line only
+            QVERIFY(full.ok());
+            journal.append(numbered(2));
+            journal.append(numbered(3));
+        }
+        QCOMPARE(readAll(path), before);
+        QCOMPARE(journal.ring().events().size(), 3);
+        const VemoEvent later = numbered(4);
+        journal.append(later);
+        QCOMPARE(readAll(path), before + encodeEvent(later) + '\n');
     }
 
     void ringDropsOldestAndCountsEverything()

@@ -1,3 +1,4 @@
+#include "FullDisk.h"
 #include "records/DiagnosticLog.h"
 #include "records/FileDiagnostic.h"
 #include "support/LogCapture.h"
@@ -119,6 +120,27 @@ private slots:
             QVERIFY(whole.endsWith(after));
             QCOMPARE(whole.at(whole.size() - after.size() - 1), '\n');
         }
+    }
+
+    // A full disk takes nothing that was there and leaves no half line; lines resume when there
+    // is room again.
+    void fullDiskLeavesWholeLines()
+    {
+        QTemporaryDir dir;
+        FileDiagnostic sink(dir.filePath("diagnostic.log"));
+        sink.write("[INFO] [app] first");
+        const QByteArray before = readAll(sink.path());
+        {
+            test::FullDisk full(before.size() + 10);
+            QVERIFY(full.ok());
+            sink.write("[INFO] [app] lost to the full disk");
+        }
+        QCOMPARE(readAll(sink.path()), before);
+        sink.write("[INFO] [app] after");
+        const QByteArray after = readAll(sink.path());
+        QVERIFY(after.startsWith(before));
+        QVERIFY(after.endsWith(" [INFO] [app] after\n"));
+        QCOMPARE(after.count('\n'), 2);
     }
 
     void concurrentCallersWriteWholeLines()
