@@ -1,5 +1,6 @@
 #include "update/NetworkUpdateFeedTransport.h"
 
+#include "records/DiagnosticLog.h"
 #include "update/UpdateVersion.h"
 
 #include <QNetworkAccessManager>
@@ -50,6 +51,7 @@ class PendingReply final : public FeedRequest {
 public:
     using Answer = std::function<void(QNetworkReply *reply, int statusCode)>;
     using Failure = std::function<void(TransportError)>;
+    using Oversized = std::function<void(int statusCode)>;
 
     PendingReply(Answer answer, Failure failure)
         : m_answer(std::move(answer))
@@ -76,7 +78,43 @@ public:
 
     void cancel() override { fail(QStringLiteral("cancelled")); }
 
+    // Refuses the body once it is announced or found to be longer than `maxBytes`; Qt holds at
+    // most a little more than that in its buffer meanwhile.
+    void limitBody(qint64 maxBytes, Oversized oversized)
+    {
+        QNetworkReply *reply = m_reply;
+        if (!reply)
+            return;
+        m_oversized = std::move(oversized);
+        reply->setReadBufferSize(maxBytes + 1);
+        auto check = [this, reply, maxBytes] {
+            bool ok = false;
+            const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&ok);
+            if ((ok && announced > maxBytes) || reply->bytesAvailable() > maxBytes)
+                refuseBody();
+        };
+        QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, check);
+        QObject::connect(reply, &QNetworkReply::readyRead, reply, check);
+    }
+
 private:
+    void refuseBody()
+    {
+        if (m_completed)
+            return;
+        m_completed = true;
+        QNetworkReply *reply = m_reply;
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        DiagnosticLog::log(DiagnosticLog::Level::info, DiagnosticLog::Category::app,
+                           QStringLiteral("update feed answer refused, too large, url=") + reply->url().toString());
+        reply->abort();
+        reply->deleteLater();
+        auto oversized = std::exchange(m_oversized, nullptr);
+        m_answer = nullptr;
+        m_failure = nullptr;
+        oversized(status);
+    }
+
     void timeOut() { fail(QStringLiteral("timed out")); }
 
     void fail(const QString &message)
@@ -111,6 +149,7 @@ private:
         } else {
             auto answer = std::exchange(m_answer, nullptr);
             m_failure = nullptr;
+            m_oversized = nullptr;
             answer(reply, status.toInt());
         }
     }
@@ -119,12 +158,14 @@ private:
     {
         auto failure = std::exchange(m_failure, nullptr);
         m_answer = nullptr;
+        m_oversized = nullptr;
         failure(std::move(error));
     }
 
     QPointer<QNetworkReply> m_reply;
     Answer m_answer;
     Failure m_failure;
+    Oversized m_oversized;
     bool m_completed = false;
 };
 
@@ -167,6 +208,7 @@ QNetworkRequest ephemeralRequest(const QUrl &url, std::chrono::milliseconds idle
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::AuthenticationReuseAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setMaximumRedirectsAllowed(NetworkUpdateFeedTransport::maxRedirects);
     request.setTransferTimeout(int(idle.count()));
     return request;
 }
@@ -179,12 +221,17 @@ FeedRequestHandle NetworkUpdateFeedTransport::fetch(const QUrl &url, std::functi
     request.setRawHeader("Accept", "application/json");
     request.setRawHeader("Cache-Control", "no-cache");
     QNetworkReply *reply = m_session->get(request);
-    return PendingReply::watch(
+    auto pending = PendingReply::watch(
         reply, m_timeouts.total,
         [done](QNetworkReply *r, int status) {
-            done(FetchResponse{r->readAll(), status});
+            // A body that arrived in one piece can still be too long; it is refused the same way.
+            if (r->bytesAvailable() > maxManifestBytes)
+                return done(FetchResponse{QByteArray(), status});
+            done(FetchResponse{r->read(maxManifestBytes), status});
         },
         [done](TransportError error) { done(std::move(error)); });
+    pending->limitBody(maxManifestBytes, [done](int status) { done(FetchResponse{QByteArray(), status}); });
+    return pending;
 }
 
 FeedRequestHandle NetworkUpdateFeedTransport::head(const QUrl &url, std::function<void(HeadResult)> done)

@@ -19,8 +19,16 @@ namespace quorvel {
 //
 // Time-outs: a request gives up after `idle` without a byte arriving, and after `total`
 // whatever happens. The production values are ten seconds each; tests pass short ones.
+//
+// A manifest is a few hundred bytes. A body announced or found to be larger than
+// maxManifestBytes is refused as soon as that is known, before more of it is read: it comes
+// back as an empty body with the server's status, which no manifest decodes. Redirects stop
+// after maxRedirects.
 class NetworkUpdateFeedTransport final : public UpdateFeedTransport {
 public:
+    static constexpr qint64 maxManifestBytes = 32 * 1024;
+    static constexpr int maxRedirects = 10;
+
     struct Timeouts {
         std::chrono::milliseconds idle{10'000};
         std::chrono::milliseconds total{10'000};
