@@ -38,7 +38,11 @@ PowerMonitor::~PowerMonitor()
 
 void PowerMonitor::refresh()
 {
-    const PowerContext ctx = m_provider ? m_provider() : PowerContext{};
+    PowerContext ctx = m_provider ? m_provider() : PowerContext{};
+    // A level outside 0...100 is a broken report, not an empty or a full battery: it counts as
+    // unknown, so closed-lid mode neither starts nor stops on it.
+    if (ctx.batteryLevel && (*ctx.batteryLevel < 0 || *ctx.batteryLevel > 100))
+        ctx.batteryLevel.reset();
     if (m_store)
         m_store->setPower(ctx);
     if (m_onChange)

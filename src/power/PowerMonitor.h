@@ -1,7 +1,7 @@
 #pragma once
 
-#include "state/AppStateStore.h"
 #include "power/PowerChangeSource.h"
+#include "state/AppStateStore.h"
 
 #include <QObject>
 #include <QPointer>
@@ -25,7 +25,7 @@ public:
     ~PowerMonitor() override;
 
     // Reads a snapshot now, stores it (while the store exists) and tells the listener, every
-    // time, even when only the time stamp moved.
+    // time, even when only the time stamp moved. A battery level outside 0...100 is dropped.
     void refresh();
     // Installs whichever half is not installed yet, so calling it twice is harmless.
     void start();

@@ -99,6 +99,30 @@ private slots:
         QVERIFY(readPowerContext(sources, true, expected.updatedAt) == expected);
     }
 
+    void levelOutsideAPercentIsUnknown_data()
+    {
+        QTest::addColumn<qint64>("level");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("-1") << qint64(-1) << false;
+        QTest::newRow("0") << qint64(0) << true;
+        QTest::newRow("100") << qint64(100) << true;
+        QTest::newRow("101") << qint64(101) << false;
+        QTest::newRow("150") << qint64(150) << false;
+    }
+    void levelOutsideAPercentIsUnknown()
+    {
+        QFETCH(qint64, level);
+        QFETCH(bool, kept);
+        AppStateStore store(PowerContext{});
+        PowerMonitor monitor(&store, [&] { return power(PowerSource::battery, level); }, {}, {});
+        std::optional<qint64> heard = -5;
+        monitor.setOnChange([&](const PowerContext &p) { heard = p.batteryLevel; });
+        monitor.refresh();
+        const std::optional<qint64> expected = kept ? std::optional<qint64>(level) : std::nullopt;
+        QCOMPARE(store.state().power.batteryLevel, expected);
+        QCOMPARE(heard, expected);
+    }
+
     void monitorStartsOnceAndStopsDead()
     {
         AppStateStore store(PowerContext{});
