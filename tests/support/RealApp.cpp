@@ -57,8 +57,10 @@ RealApp::RealApp()
     env.insert(QStringLiteral("QUORVEL_UPDATE_FEED_URL"), QStringLiteral("http://127.0.0.1:9/quorvel/"));
     // Fault switches are set per test, through the sandbox or setEnvironment(), never inherited.
     for (const char *name : {"QUORVEL_SIM_CAFFEINATE_IGNORE_TERM", "QUORVEL_SIM_PMSET_IGNORE_WRITES",
-                             "QUORVEL_SIM_PMSET_GARBAGE", "QUORVEL_SIM_OSASCRIPT_ANSWER", "QUORVEL_PLATFORM"})
+                             "QUORVEL_SIM_PMSET_GARBAGE", "QUORVEL_SIM_OSASCRIPT_ANSWER"})
         env.remove(QString::fromLatin1(name));
+    // Never the real system's tools, not even on a Mac.
+    env.insert(QStringLiteral("QUORVEL_PLATFORM"), QStringLiteral("sim"));
     m_process.setProcessEnvironment(env);
     m_process.setProgram(QStringLiteral(QUORVEL_EXECUTABLE));
     QObject::connect(&m_process, &QProcess::readyReadStandardOutput,
@@ -105,10 +107,14 @@ void RealApp::setFileSizeLimit(qint64 bytes)
 
 bool RealApp::liftFileSizeLimit()
 {
+#ifdef __linux__
     rlimit limit{};
     limit.rlim_cur = RLIM_INFINITY;
     limit.rlim_max = RLIM_INFINITY;
     return ::prlimit(pid_t(pid()), RLIMIT_FSIZE, &limit, nullptr) == 0;
+#else
+    return false; // no way to change another process's limits
+#endif
 }
 
 void RealApp::start(const QStringList &arguments)
