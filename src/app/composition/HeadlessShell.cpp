@@ -54,11 +54,17 @@ HeadlessShell::HeadlessShell(AppCoordinator &app, QTextStream &out, QObject *par
     connect(&app.store(), &AppStateStore::changed, this, &HeadlessShell::printIfChanged, Qt::QueuedConnection);
     // Every quit confirmation is printed before it is answered, so that a warning the
     // terminal answers on the user's behalf still reaches the user.
-    app.setQuitAlertPresenter([this, answer = app.quitAlertPresenter()](const QuitAlert &alert) {
+    m_quitAlertPresenter = app.quitAlertPresenter();
+    app.setQuitAlertPresenter([this](const QuitAlert &alert) {
         m_out << "alert: " << alert.messageText << " | " << QString(alert.informativeText).replace('\n', ' ') << " | "
               << alert.firstButton << " / " << alert.secondButton << Qt::endl;
-        return answer ? answer(alert) : alertSecondButton;
+        return m_quitAlertPresenter ? m_quitAlertPresenter(alert) : alertSecondButton;
     });
+}
+
+HeadlessShell::~HeadlessShell()
+{
+    m_app.setQuitAlertPresenter(std::move(m_quitAlertPresenter));
 }
 
 void HeadlessShell::attachStandardInput()

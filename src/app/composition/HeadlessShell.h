@@ -15,6 +15,7 @@ class HeadlessShell final : public QObject {
     Q_OBJECT
 public:
     HeadlessShell(AppCoordinator &app, QTextStream &out, QObject *parent = nullptr);
+    ~HeadlessShell() override;
 
     // Reads commands from standard input until it closes (then quits like the menu would).
     void attachStandardInput();
@@ -30,6 +31,7 @@ private:
     AppCoordinator &m_app;
     QTextStream &m_out;
     QSocketNotifier *m_input = nullptr;
+    QuitAlertPresenter m_quitAlertPresenter; // the one it wraps, given back at the end
     QString m_lastDescription;
     QByteArray m_pending; // input after the last complete line
 };
