@@ -87,7 +87,6 @@ void LiveClosedLidModule::setClamshell(bool enabled)
     // Only a start this call asked for: a start already under way is not run twice.
     if (!is<Clamshell::Starting>(now) || is<Clamshell::Starting>(before))
         return;
-    m_overrideTouched = true;
     m_parts.clamshellController->applyOverride();
     // A start on a battery already at or below the threshold is stopped for safety at once,
     // and one inside the warning band warns at once: waiting for the next change of level
@@ -142,7 +141,6 @@ void LiveClosedLidModule::detectStartupResidual()
     if (m_parts.eventJournal)
         m_parts.eventJournal->append(VemoEvent::make(EventKind::StartupResidualDetected{},
                                                      SystemEvidence{qint64(1), std::nullopt, std::nullopt}));
-    m_overrideTouched = true;
     store->setStartupResidual(true, std::nullopt);
     scheduleTakeOver(takeOverDelay);
 }
@@ -193,7 +191,6 @@ void LiveClosedLidModule::resolveStartupResidual()
 
 bool LiveClosedLidModule::restoreLeftover()
 {
-    m_overrideTouched = true;
     const bool restored = m_parts.clamshellController->restoreOverride();
     if (AppStateStore *store = m_parts.store) {
         if (restored)
@@ -285,16 +282,28 @@ bool LiveClosedLidModule::prepareForQuit()
     }
     // The state is not the whole story: a failed start that could not restore, or a leftover
     // not yet taken over, leaves the setting disabled with closed-lid mode not running. The
-    // system's own answer decides, and once this run has had a hand in the setting an
-    // unreadable answer proves nothing: only 0 does.
+    // system's own answer decides. An answer that cannot be read proves nothing either way;
+    // then the state tells whether a switch of ours may still be in force.
     const std::optional<int> reading = readSleepDisabled();
-    if (reading == 0 || (!reading && !m_overrideTouched))
+    if (reading == 0 || (!reading && !mayStillBeDisabled()))
         return true;
     if (!rulePresent())
         return false;
     if (store && store->state().startupResidual)
         return restoreLeftover();
     return m_parts.clamshellController->restoreOverride();
+}
+
+bool LiveClosedLidModule::mayStillBeDisabled() const
+{
+    const QPointer<AppStateStore> &store = m_parts.store;
+    if (!store)
+        return true;
+    const VemoState &state = store->state();
+    // Off, stopped for safety and any other failure were proven restored (or never switched).
+    return state.startupResidual || isClamshellRunning(state.clamshell) || is<Clamshell::Starting>(state.clamshell)
+           || is<Clamshell::Stopping>(state.clamshell)
+           || state.clamshell == ClamshellState(Clamshell::Failed{VemoError::clamshellRestoreFailed});
 }
 
 bool LiveClosedLidModule::sleepStaysDisabledAtQuit()

@@ -117,6 +117,9 @@ private:
     bool restoreLeftover();
     bool sleepDisabledNow() const;
     std::optional<int> readSleepDisabled() const;
+    // By the state alone: a switch of this run (or an earlier run's leftover) that was never
+    // proven undone.
+    bool mayStillBeDisabled() const;
     bool rulePresent() const;
     int present(const Alert &alert) const;
     void append(VemoEventKind kind);
@@ -124,10 +127,6 @@ private:
     Parts m_parts;
     JobHandle m_takeOverJob;
     bool m_wasGranted = false;
-    // This run has switched the override, or found it switched: from then on only a
-    // read-back of 0 proves that quitting leaves sleep enabled. Before, a report without the
-    // setting says nothing about us.
-    bool m_overrideTouched = false;
 };
 
 } // namespace quorvel

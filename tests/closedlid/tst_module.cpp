@@ -169,6 +169,37 @@ private slots:
         QCOMPARE(rig.module->sleepStaysDisabledAtQuit(), setup.contains("noRule"));
     }
 
+    // A report that cannot be read proves nothing: quitting then trusts only what the state
+    // says was proven, and tries once more where a switch may still be in force.
+    void unreadableReportAtQuit_data()
+    {
+        QTest::addColumn<QString>("history");
+        QTest::addColumn<bool>("clean");
+        QTest::newRow("nothing switched") << "" << true;
+        QTest::newRow("started and stopped") << "start stop" << true;
+        QTest::newRow("failed start") << "unreadable start" << false;
+        QTest::newRow("leftover") << "leftover" << false;
+    }
+    void unreadableReportAtQuit()
+    {
+        QFETCH(QString, history);
+        QFETCH(bool, clean);
+        Rig rig(adapter, true);
+        if (history.contains("leftover"))
+            rig.pmset.sleepDisabled = 1, rig.module->detectStartupResidual();
+        if (history.contains("unreadable"))
+            rig.pmset.faults = "unreadable";
+        if (history.contains("start"))
+            rig.module->setClamshell(true);
+        if (history.contains("stop"))
+            rig.module->setClamshell(false);
+        rig.pmset.faults = "unreadable";
+        const int runs = rig.pmset.runs;
+        QCOMPARE(rig.module->prepareForQuit(), clean);
+        // One reading; a restore (command and read-back) only where something may be in force.
+        QCOMPARE(rig.pmset.runs - runs, clean ? 1 : 3);
+    }
+
     // The leftover's own lines; a take-over whose start fails leaves the leftover flagged.
     void takeOver_data()
     {
