@@ -76,6 +76,8 @@ private slots:
                                         << "powerSource=unknown, battery=80";
         QTest::newRow("battery without level")
             << QByteArray(R"({"source":"battery"})") << "powerSource=battery, battery=nil";
+        QTest::newRow("level no battery has")
+            << QByteArray(R"({"source":"battery","level":150})") << "powerSource=battery, battery=nil";
     }
     void unusablePowerReport()
     {

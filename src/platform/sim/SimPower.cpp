@@ -36,8 +36,10 @@ PowerContext readSimPower(const QString &path, const QDateTime &now)
 
     const QJsonValue level = obj.value(QStringLiteral("level"));
     if (level.isDouble()) {
+        // A level no battery can have tells nothing: it reads as unknown, not as full or empty.
         const double rounded = std::round(level.toDouble()); // halves away from zero
-        ctx.batteryLevel = static_cast<qint64>(std::clamp(rounded, 0.0, 100.0));
+        if (rounded >= 0.0 && rounded <= 100.0)
+            ctx.batteryLevel = static_cast<qint64>(rounded);
     }
 
     const QJsonValue lowPower = obj.value(QStringLiteral("lowPower"));
