@@ -1,9 +1,9 @@
 #pragma once
 
-#include "state/AppStateStore.h"
-#include "state/VemoState.h"
 #include "closedlid/Result.h"
 #include "records/EventJournal.h"
+#include "state/AppStateStore.h"
+#include "state/VemoState.h"
 
 #include <QPointer>
 #include <functional>

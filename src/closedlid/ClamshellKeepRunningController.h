@@ -1,10 +1,10 @@
 #pragma once
 
-#include "state/AppStateStore.h"
-#include "state/VemoState.h"
 #include "closedlid/SystemCommands.h"
 #include "power/ClamshellPowerControl.h"
 #include "records/EventJournal.h"
+#include "state/AppStateStore.h"
+#include "state/VemoState.h"
 
 #include <QPointer>
 #include <memory>

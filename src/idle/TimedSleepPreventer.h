@@ -1,8 +1,8 @@
 #pragma once
 
-#include "state/AppStateStore.h"
 #include "idle/ChildProcess.h"
 #include "records/EventJournal.h"
+#include "state/AppStateStore.h"
 #include "support/Scheduler.h"
 #include "support/UserDefaults.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "state/AppStateStore.h"
 #include "power/ClamshellPowerControl.h"
 #include "records/EventJournal.h"
+#include "state/AppStateStore.h"
 #include "support/UserDefaults.h"
 
 #include <QPointer>

@@ -102,9 +102,9 @@ void MenuInfoPopover::rebuild(const Content &content)
         row->setContentsMargins(0, 4, 0, 0);
         row->setSpacing(8);
         row->addStretch(1);
-        for (const Button &spec : content.buttons) {
+        for (const Button &wanted : content.buttons) {
             QAbstractButton *button = nullptr;
-            if (spec.trailingSymbol.isEmpty()) {
+            if (wanted.trailingSymbol.isEmpty()) {
                 auto *push = new QPushButton(m_body);
                 push->setAutoDefault(false);
                 button = push;
@@ -116,17 +116,17 @@ void MenuInfoPopover::rebuild(const Content &content)
                 tool->setLayoutDirection(Qt::RightToLeft);
                 tool->setIconSize(QSize(12, 12));
                 const QColor ink = MenuStyle::accent(palette());
-                tool->setIcon(Symbols::pixmap(spec.trailingSymbol, 12, ink, devicePixelRatioF()));
+                tool->setIcon(Symbols::pixmap(wanted.trailingSymbol, 12, ink, devicePixelRatioF()));
                 MenuStyle::setTextColor(tool, ink);
                 button = tool;
             }
-            button->setObjectName(spec.objectName);
-            button->setText(qtTrId(spec.key));
+            button->setObjectName(wanted.objectName);
+            button->setText(qtTrId(wanted.key));
             button->setAccessibleName(button->text());
             button->setAccessibleDescription(m_title->text());
-            button->setEnabled(spec.enabled);
+            button->setEnabled(wanted.enabled);
             MenuStyle::setPixelSize(button, 12);
-            connect(button, &QAbstractButton::clicked, this, [this, run = spec.run] {
+            connect(button, &QAbstractButton::clicked, this, [this, run = wanted.run] {
                 // Out of the way first: the action may open a dialog or a window of its own.
                 hide();
                 if (run)

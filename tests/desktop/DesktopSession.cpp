@@ -53,9 +53,9 @@ QString DesktopSession::start()
         if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))
             || QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
             continue;
-        m_xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(n), QStringLiteral("-screen"),
-                                               QStringLiteral("0"), QStringLiteral("1280x800x24"),
-                                               QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        m_xvfb.start(QStringLiteral("Xvfb"),
+                     {QStringLiteral(":%1").arg(n), QStringLiteral("-screen"), QStringLiteral("0"),
+                      QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
         if (waitUntil([n] { return QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)); }, 5000))
             m_display = QStringLiteral(":%1").arg(n);
         else
@@ -67,10 +67,9 @@ QString DesktopSession::start()
     env.insert(QStringLiteral("DISPLAY"), m_display);
     m_trayer.setProcessEnvironment(env);
     m_trayer.start(QStringLiteral("trayer"),
-                   {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                    QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
-                    QStringLiteral("--height"), QStringLiteral("28"), QStringLiteral("--SetDockType"),
-                    QStringLiteral("true")});
+                   {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"), QStringLiteral("right"),
+                    QStringLiteral("--widthtype"), QStringLiteral("request"), QStringLiteral("--height"),
+                    QStringLiteral("28"), QStringLiteral("--SetDockType"), QStringLiteral("true")});
     if (!waitUntil([this] { return trayRect().has_value(); }, 5000))
         return QStringLiteral("the tray host did not come up");
     return {};

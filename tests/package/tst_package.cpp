@@ -4,8 +4,8 @@
 #include "support/RealApp.h"
 
 #include <QDir>
-#include <QRegularExpression>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "state/VemoState.h"
 #include "power/PowerChangeSource.h"
+#include "state/VemoState.h"
 
 #include <QDateTime>
 #include <QVariant>
