@@ -99,9 +99,4 @@ void shootDialogs(Session &session)
     session.save(QStringLiteral("dialog-quit-leftover"), *leftover);
 }
 
-// Filled in as the views land.
-void shootMenuBar(Session &) {}
-void shootPopover(Session &) {}
-void shootWindows(Session &) {}
-
 } // namespace quorvel::shots

@@ -35,8 +35,11 @@ private:
 };
 
 void shootDialogs(Session &session);
-void shootMenuBar(Session &session);
-void shootPopover(Session &session);
-void shootWindows(Session &session);
+
+// Each of these renders its views in English and Simplified Chinese, light and dark, into
+// `folder` (one file per view, language and theme), and returns the number of failures.
+int shootMenuBar(const QString &folder);  // ShotsMenuBar.cpp: icons, badges, countdown, command menu
+int shootPopovers(const QString &folder); // ShotsPopover.cpp: the popover in every state
+int shootWindows(const QString &folder);  // ShotsWindows.cpp: settings in every state, about
 
 } // namespace quorvel::shots

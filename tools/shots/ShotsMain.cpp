@@ -24,10 +24,8 @@ int main(int argc, char *argv[])
         for (const Theme theme : {Theme::light, Theme::dark}) {
             session.use(language, theme);
             shootDialogs(session);
-            shootMenuBar(session);
-            shootPopover(session);
-            shootWindows(session);
         }
     }
-    return session.failures() == 0 ? 0 : 1;
+    const int failures = session.failures() + shootMenuBar(out) + shootPopovers(out) + shootWindows(out);
+    return failures == 0 ? 0 : 1;
 }
