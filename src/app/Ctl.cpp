@@ -50,15 +50,18 @@ int runCtl(int argc, char *argv[])
         return 2;
     }
     const bool ok = reply->value(QStringLiteral("ok")).toBool();
-    if (parsed.json)
+    const bool quitting = parsed.request.value(QStringLiteral("command")).toString() == QLatin1String("quit");
+    if (parsed.json) {
         print(stdout, QString::fromUtf8(QJsonDocument(*reply).toJson(QJsonDocument::Compact)));
-    else if (!ok)
+    } else if (!ok) {
         print(stderr, reply->value(QStringLiteral("error")).toString());
-    else if (const auto state = ControlCommands::stateFromStatusJson(reply->value(QStringLiteral("status")).toObject()))
-        print(stdout, ControlCommands::describe(*state));
+    } else if (!quitting) { // the state just before quitting tells nothing
+        if (const auto state = ControlCommands::stateFromStatusJson(reply->value(QStringLiteral("status")).toObject()))
+            print(stdout, ControlCommands::describe(*state));
+    }
     if (!ok)
         return 1;
-    if (parsed.request.value(QStringLiteral("command")).toString() == QLatin1String("quit")) {
+    if (quitting) {
         // The app may ask first; it has quit once nobody answers any more.
         QDeadlineTimer deadline(parsed.request.value(QStringLiteral("force")).toBool() ? 15000 : 120000);
         while (instanceAnswers()) {
