@@ -83,10 +83,15 @@ void HeadlessShell::readStandardInput()
         return;
     if (n > 0)
         m_pending.append(buffer, n);
-    for (qsizetype end = m_pending.indexOf('\n'); end >= 0; end = m_pending.indexOf('\n')) {
+    for (qsizetype end = m_pending.indexOf('\n'); end >= 0 && !m_quitting; end = m_pending.indexOf('\n')) {
         const QByteArray line = m_pending.left(end);
         m_pending.remove(0, end + 1);
         execute(QString::fromUtf8(line));
+    }
+    // Once quitting, whatever else comes is for nobody; the end of input asks nothing more.
+    if (m_quitting) {
+        m_input->setEnabled(false);
+        return;
     }
     if (n > 0)
         return;
@@ -94,7 +99,8 @@ void HeadlessShell::readStandardInput()
     m_input->setEnabled(false);
     if (!m_pending.isEmpty())
         execute(QString::fromUtf8(std::exchange(m_pending, {})));
-    execute(QStringLiteral("quit"));
+    if (!m_quitting)
+        execute(QStringLiteral("quit"));
 }
 
 QString HeadlessShell::describe() const
@@ -183,6 +189,7 @@ bool HeadlessShell::execute(const QString &line)
     } else if (command == QLatin1String("check") && m_app.updateChecker()) {
         m_app.updateChecker()->checkNow();
     } else if (command == QLatin1String("quit")) {
+        m_quitting = true; // nobody here can cancel it
         m_app.requestQuit();
     } else {
         m_out << usage << Qt::endl;

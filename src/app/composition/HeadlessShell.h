@@ -34,6 +34,7 @@ private:
     QuitAlertPresenter m_quitAlertPresenter; // the one it wraps, given back at the end
     QString m_lastDescription;
     QByteArray m_pending; // input after the last complete line
+    bool m_quitting = false;
 };
 
 } // namespace quorvel
