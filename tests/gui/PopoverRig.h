@@ -2,30 +2,43 @@
 
 // A menu popover over a whole simulated application (composition/SimApp.h): real stand-in
 // tools, a virtual-time scheduler, scripted quit answers, English until told otherwise.
-// Also the entry point for pictures: set a state, grab the popover.
+// Also the entry point for pictures: set one of the named states, grab the popover.
 
 #include "composition/SimApp.h"
 
 #include "prefs/LanguageController.h"
 #include "ui/MenuPopover.h"
+#include "update/UpdateChecker.h"
 
-#include <QApplication>
-#include <QPalette>
-#include <QStyle>
+#include <QTimer>
 
 namespace quorvel::test {
+
+// An update feed that knows of a newer release, answering on the next turn of the event loop.
+class NewerReleaseFeed final : public UpdateFeedTransport {
+public:
+    FeedRequestHandle fetch(const QUrl &, std::function<void(FetchResult)> done) override
+    {
+        QTimer::singleShot(0, [done] {
+            done(FetchResponse{R"({"latest":{"version":"9.1.0","build":900,"downloadURL":"Quorvel-9.1.0.dmg"}})", 200});
+        });
+        return {};
+    }
+    FeedRequestHandle head(const QUrl &, std::function<void(HeadResult)> done) override
+    {
+        QTimer::singleShot(0, [done] { done(HeadResponse{200, 1024}); });
+        return {};
+    }
+};
 
 struct PopoverRig {
     SimApp app;
     LanguageController language{app.defaults};
     int settingsOpened = 0;
     MenuPopover popover{*app.app, language, [this] { ++settingsOpened; }};
+    std::unique_ptr<UpdateChecker> checker;
 
-    explicit PopoverRig(const QByteArray &powerJson = R"({"source":"ac","lowPower":false})")
-        : app(powerJson)
-    {
-        language.setPreference(LanguagePreference::en);
-    }
+    PopoverRig() { language.setPreference(LanguagePreference::en); }
 
     // Opens it under a status item at the top of the screen; the authorization is re-read.
     void open() { popover.showUnder(QRect(600, 0, 22, 22)); }
@@ -36,41 +49,95 @@ struct PopoverRig {
 
     // Replaces the timed session, closed-lid state, authorization, power and leftover flag.
     void setState(const VemoState &state) { store().setState(state); }
+
+    // Hands the popover a checker that is about to learn of a newer release.
+    UpdateChecker &offerUpdate()
+    {
+        checker = std::make_unique<UpdateChecker>(std::make_shared<NewerReleaseFeed>(),
+                                                  QUrl("https://updates.example/quorvel/"), Clock::system(),
+                                                  app.defaults, BundleInfo{"0.1.0", "1"}, app.scheduler);
+        popover.setUpdateChecker(checker.get());
+        checker->checkNow();
+        return *checker;
+    }
 };
 
-// The palettes of the pictures: the style's own (light) and a dark one like the Mac's.
-inline QPalette lightPalette()
+inline PowerContext onBattery(qint64 level)
 {
-    return QApplication::style()->standardPalette();
+    PowerContext p;
+    p.powerSource = PowerSource::battery;
+    p.batteryLevel = level;
+    return p;
 }
 
-inline QPalette darkPalette()
+// The states the popover is tested and pictured in, by name: each starts from a quiet state
+// with the rule in place, on the power adapter.
+inline const QList<std::pair<const char *, std::function<void(VemoState &)>>> &menuStates()
 {
-    QPalette p;
-    const QColor window(0x2B, 0x2B, 0x2D), text(0xEC, 0xEC, 0xEC), base(0x1E, 0x1E, 0x1F), button(0x3A, 0x3A, 0x3C);
-    p.setColor(QPalette::Window, window);
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Base, base);
-    p.setColor(QPalette::AlternateBase, button);
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, button);
-    p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::BrightText, Qt::white);
-    p.setColor(QPalette::Highlight, QColor(0x0A, 0x84, 0xFF));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::ToolTipBase, button);
-    p.setColor(QPalette::ToolTipText, text);
-    p.setColor(QPalette::PlaceholderText, QColor(0x8E, 0x8E, 0x93));
-    p.setColor(QPalette::Light, QColor(0x55, 0x55, 0x58));
-    p.setColor(QPalette::Midlight, QColor(0x48, 0x48, 0x4A));
-    p.setColor(QPalette::Mid, QColor(0x3F, 0x3F, 0x42));
-    p.setColor(QPalette::Dark, QColor(0x1A, 0x1A, 0x1A));
-    p.setColor(QPalette::Shadow, Qt::black);
-    p.setColor(QPalette::Link, QColor(0x40, 0x9C, 0xFF));
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        p.setColor(QPalette::Disabled, role, QColor(0x7A, 0x7A, 0x7E));
-    p.setColor(QPalette::Disabled, QPalette::Button, QColor(0x32, 0x32, 0x34));
-    return p;
+    using namespace TimedSession;
+    using namespace Clamshell;
+    static const QList<std::pair<const char *, std::function<void(VemoState &)>>> states = {
+        {"fresh-unknown", [](VemoState &s) { s.authorization = Authorization::Unknown{}; }},
+        {"fresh-no-rule", [](VemoState &s) { s.authorization = Authorization::Required{}; }},
+        {"timed-two-hours", [](VemoState &s) { s.timedSession = Running{7200}; }},
+        {"timed-at-minimum", [](VemoState &s) { s.timedSession = Running{1800}; }},
+        {"timed-above-minimum", [](VemoState &s) { s.timedSession = Running{1801}; }},
+        {"timed-at-maximum", [](VemoState &s) { s.timedSession = Running{28800}; }},
+        {"indefinite-display-on",
+         [](VemoState &s) {
+             s.timedSession = RunningPermanent{};
+             s.displayAwake = DisplayAwake::On{};
+         }},
+        {"starting", [](VemoState &s) { s.timedSession = TimedSession::Starting{}; }},
+        {"stopping", [](VemoState &s) { s.timedSession = TimedSession::Stopping{}; }},
+        {"timed-failed", [](VemoState &s) { s.timedSession = TimedSession::Failed{VemoError::caffeinateUnavailable}; }},
+        {"lid-on-battery",
+         [](VemoState &s) {
+             s.power = onBattery(64);
+             s.timedSession = Running{3000};
+             s.clamshell = RunningOnBattery{64};
+         }},
+        {"lid-on-adapter", [](VemoState &s) { s.clamshell = RunningOnPowerAdapter{}; }},
+        {"lid-low-battery",
+         [](VemoState &s) {
+             s.power = onBattery(23);
+             s.clamshell = LowBatteryWarning{23};
+         }},
+        {"lid-safety-stopped",
+         [](VemoState &s) {
+             s.power = onBattery(18);
+             s.clamshell = SafetyStopped{18};
+         }},
+        {"lid-safety-stopped-charging",
+         [](VemoState &s) {
+             s.power.batteryLevel = 18;
+             s.clamshell = SafetyStopped{18};
+         }},
+        {"lid-failed", [](VemoState &s) { s.clamshell = Clamshell::Failed{VemoError::readbackMismatch}; }},
+        {"lid-authorizing",
+         [](VemoState &s) {
+             s.clamshell = AuthorizationRequired{};
+             s.authorization = Authorization::Granting{};
+         }},
+        {"leftover-authorized", [](VemoState &s) { s.startupResidual = true; }},
+        {"leftover-unauthorized",
+         [](VemoState &s) {
+             s.startupResidual = true;
+             s.authorization = Authorization::Required{};
+         }},
+    };
+    return states;
+}
+
+inline VemoState menuState(const QString &name)
+{
+    VemoState s;
+    s.power.powerSource = PowerSource::powerAdapter;
+    s.authorization = Authorization::Granted{};
+    for (const auto &[stateName, apply] : menuStates())
+        if (name == QLatin1String(stateName))
+            apply(s);
+    return s;
 }
 
 } // namespace quorvel::test
