@@ -9,8 +9,6 @@
 #include "closedlid/SudoersAuthorization.h"
 #include "prefs/LanguageController.h"
 #include "prefs/Localization.h"
-#include "ui/AboutView.h"
-#include "ui/ExternalLinkButton.h"
 #include "ui/SecondaryWindows.h"
 #include "ui/SettingsAuthorization.h"
 #include "ui/SettingsRows.h"
@@ -20,20 +18,30 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
-#include <QToolButton>
 
 using namespace quorvel;
 using namespace quorvel::test;
 using Tone = SettingsStyle::Tone;
 
-Q_DECLARE_METATYPE(quorvel::AuthorizationState)
-Q_DECLARE_METATYPE(quorvel::BundleInfo)
-
 namespace {
+
+// A row of the tables below.
+struct ThresholdCase {
+    QVariant stored;
+    int press, shown; // press: -1 minus, +1 plus, 0 none
+    bool minusEnabled, plusEnabled;
+    QVariant storedAfter;
+};
+struct AuthorizationCase {
+    const char *name;
+    AuthorizationState state;
+    const char *symbol;
+    Tone tone;
+    const char *status, *help;
+};
 
 // The graph, the language controller and the windows, as the application delegate holds them,
 // with preferences stored before anything reads them.
@@ -44,35 +52,32 @@ struct Rig {
     SecondaryWindows windows;
 
     explicit Rig(const QVariantMap &stored = {})
-        : seeded(seed(sim, stored))
+        : seeded([&] {
+            for (auto it = stored.begin(); it != stored.end(); ++it)
+                sim.defaults->setValue(it.key(), it.value());
+            return true;
+        }())
         , language(sim.defaults)
         , windows(*sim.app, language, sim.defaults)
     {
     }
-    static bool seed(SimApp &sim, const QVariantMap &stored)
-    {
-        for (auto it = stored.begin(); it != stored.end(); ++it)
-            sim.defaults->setValue(it.key(), it.value());
-        return true;
-    }
     QWidget *settings()
     {
         windows.showSettings();
-        QWidget *window = windows.settingsWindow();
-        if (!QTest::qWaitForWindowExposed(window))
-            qWarning("settings window not exposed");
-        return window;
+        (void)QTest::qWaitForWindowExposed(windows.settingsWindow()); // at once offscreen
+        return windows.settingsWindow();
     }
-    VemoState state() const { return sim.state(); }
 };
 
-QByteArray reply(int status, const QByteArray &body = {}, const QByteArray &headers = {})
+bool shown(QWidget *window, const char *name)
 {
-    return "HTTP/1.1 " + QByteArray::number(status) + " X\r\n" + headers
-           + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    return named(window, name)->isVisibleTo(window);
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(ThresholdCase)
+Q_DECLARE_METATYPE(AuthorizationCase)
 
 class WindowsTest : public QObject {
     Q_OBJECT
@@ -80,272 +85,192 @@ class WindowsTest : public QObject {
 private slots:
     void thresholdRow_data()
     {
-        QTest::addColumn<QVariant>("stored");
-        QTest::addColumn<int>("press"); // -1 minus, +1 plus, 0 none
-        QTest::addColumn<int>("shown");
-        QTest::addColumn<bool>("minusEnabled");
-        QTest::addColumn<bool>("plusEnabled");
-        QTest::addColumn<QVariant>("storedAfter");
-        QTest::newRow("nothing stored") << QVariant() << 0 << 20 << true << true << QVariant();
-        QTest::newRow("lowest") << QVariant(5) << 0 << 5 << false << true << QVariant(5);
-        QTest::newRow("highest") << QVariant(60) << 0 << 60 << true << false << QVariant(60);
-        QTest::newRow("10, minus") << QVariant(10) << -1 << 5 << false << true << QVariant(5);
-        QTest::newRow("55, plus") << QVariant(55) << 1 << 60 << true << false << QVariant(60);
-        QTest::newRow("unset, plus") << QVariant() << 1 << 25 << true << true << QVariant(25);
-        QTest::newRow("above range reads 60") << QVariant(99) << 0 << 60 << true << false << QVariant(99);
-        QTest::newRow("text of an INI file") << QVariant("35") << -1 << 30 << true << true << QVariant(30);
-        QTest::newRow("not a number reads 20") << QVariant("lots") << 0 << 20 << true << true << QVariant("lots");
+        QTest::addColumn<ThresholdCase>("row");
+        QTest::newRow("nothing stored") << ThresholdCase{{}, 0, 20, true, true, {}};
+        QTest::newRow("lowest") << ThresholdCase{5, 0, 5, false, true, 5};
+        QTest::newRow("highest") << ThresholdCase{60, 0, 60, true, false, 60};
+        QTest::newRow("10, minus") << ThresholdCase{10, -1, 5, false, true, 5};
+        QTest::newRow("unset, plus") << ThresholdCase{{}, 1, 25, true, true, 25};
+        QTest::newRow("text of an INI file") << ThresholdCase{"35", -1, 30, true, true, 30};
     }
     void thresholdRow()
     {
-        QFETCH(QVariant, stored);
-        QFETCH(int, press);
-        QFETCH(int, shown);
-        QFETCH(bool, minusEnabled);
-        QFETCH(bool, plusEnabled);
-        QFETCH(QVariant, storedAfter);
+        QFETCH(ThresholdCase, row);
         const QString key = QStringLiteral("QuorvelClamshellAutoExitThreshold");
-        Rig rig(stored.isValid() ? QVariantMap{{key, stored}} : QVariantMap{});
+        Rig rig(row.stored.isValid() ? QVariantMap{{key, row.stored}} : QVariantMap{});
         QWidget *window = rig.settings();
-        auto *minus = named<QToolButton>(window, "thresholdMinus");
-        auto *plus = named<QToolButton>(window, "thresholdPlus");
-        if (press)
-            QTest::mouseClick(press < 0 ? minus : plus, Qt::LeftButton);
+        QWidget *minus = named(window, "thresholdMinus");
+        QWidget *plus = named(window, "thresholdPlus");
+        if (row.press)
+            QTest::mouseClick(row.press < 0 ? minus : plus, Qt::LeftButton);
 
-        QCOMPARE(named<QLabel>(window, "thresholdValue")->text(), QStringLiteral("%1%").arg(shown));
-        QCOMPARE(minus->isEnabled(), minusEnabled);
-        QCOMPARE(plus->isEnabled(), plusEnabled);
-        QCOMPARE(rig.sim.defaults->value(key), storedAfter);
-        if (press) // stored as a number, as the safety stop reads it
+        QCOMPARE(named<QLabel>(window, "thresholdValue")->text(), QStringLiteral("%1%").arg(row.shown));
+        QCOMPARE(minus->isEnabled(), row.minusEnabled);
+        QCOMPARE(plus->isEnabled(), row.plusEnabled);
+        QCOMPARE(rig.sim.defaults->value(key), row.storedAfter);
+        if (row.press) // stored as a number, as the safety stop reads it
             QCOMPARE(rig.sim.defaults->value(key).typeId(), QMetaType::Int);
         // The hint names the auto-exit level and the top of the warning band.
         QCOMPARE(named<QLabel>(window, "thresholdHint")->text(),
                  Localization::format(qtTrId("lowBatteryThresholdHint"),
-                                      {QString::number(shown), QString::number(shown + 5)}));
+                                      {QString::number(row.shown), QString::number(row.shown + 5)}));
     }
 
     void authorizationStates_data()
     {
-        QTest::addColumn<AuthorizationState>("authorization");
-        QTest::addColumn<QString>("symbol");
-        QTest::addColumn<int>("tone");
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<QString>("help");
-        QTest::addColumn<bool>("revoke");
-        QTest::addColumn<bool>("authorize");
-        auto add = [](const char *name, AuthorizationState state, const char *symbol, Tone tone, const char *status,
-                      const char *help, bool revoke, bool authorize) {
-            QTest::newRow(name) << state << QString(symbol) << int(tone) << QString(status) << QString(help) << revoke
-                                << authorize;
+        QTest::addColumn<AuthorizationCase>("row");
+        namespace A = Authorization;
+        const AuthorizationCase rows[] = {
+            {"unknown", A::Unknown{}, "shield.fill", Tone::secondary, "notDetected", "authorizeOnFirstUse"},
+            {"required", A::Required{}, "shield.fill", Tone::secondary, "authorizationRequired", "authorizeOnFirstUse"},
+            {"granting", A::Granting{}, "lock.rotation", Tone::blue, "authorizing", "pleaseWait"},
+            {"granted", A::Granted{}, "checkmark.shield.fill", Tone::green, "authorized",
+             "authorizedClosedLidAvailable"},
+            {"denied", A::Denied{}, "exclamationmark.triangle.fill", Tone::red, "denied", "reauthorize"},
+            {"revoked", A::Revoked{}, "xmark.shield.fill", Tone::orange, "revoked", "reauthorize"},
+            {"failed", A::Failed{VemoError::authorizationInstallFailed}, "exclamationmark.triangle.fill", Tone::red,
+             "authorizationFailed", "reauthorize"},
         };
-        add("unknown", Authorization::Unknown{}, "shield.fill", Tone::secondary, "notDetected", "authorizeOnFirstUse",
-            false, true);
-        add("required", Authorization::Required{}, "shield.fill", Tone::secondary, "authorizationRequired",
-            "authorizeOnFirstUse", false, true);
-        add("granting", Authorization::Granting{}, "lock.rotation", Tone::blue, "authorizing", "pleaseWait", false,
-            false);
-        add("granted", Authorization::Granted{}, "checkmark.shield.fill", Tone::green, "authorized",
-            "authorizedClosedLidAvailable", true, false);
-        add("denied", Authorization::Denied{}, "exclamationmark.triangle.fill", Tone::red, "denied", "reauthorize",
-            false, true);
-        add("revoked", Authorization::Revoked{}, "xmark.shield.fill", Tone::orange, "revoked", "reauthorize", false,
-            true);
-        add("failed", Authorization::Failed{VemoError::authorizationInstallFailed}, "exclamationmark.triangle.fill",
-            Tone::red, "authorizationFailed", "reauthorize", false, true);
+        for (const AuthorizationCase &row : rows)
+            QTest::newRow(row.name) << row;
     }
+    // Each state's icon, status, tool tip and buttons; and the leftover line, which shows only
+    // while a leftover waits and the rule is not in place.
     void authorizationStates()
     {
-        QFETCH(AuthorizationState, authorization);
-        QFETCH(QString, symbol);
-        QFETCH(int, tone);
-        QFETCH(QString, status);
-        QFETCH(QString, help);
-        QFETCH(bool, revoke);
-        QFETCH(bool, authorize);
+        QFETCH(AuthorizationCase, row);
         Rig rig;
         QWidget *window = rig.settings();
-        rig.sim.app->store().setAuthorization(authorization);
+        rig.sim.app->store().setAuthorization(row.state);
 
         auto *icon = named<SettingsRowIcon>(window, "authorizationIcon");
-        QCOMPARE(icon->symbol(), symbol);
-        QCOMPARE(int(icon->tone()), tone);
+        QCOMPARE(icon->symbol(), QString::fromLatin1(row.symbol));
+        QCOMPARE(icon->tone(), row.tone);
         auto *label = named<QLabel>(window, "authorizationStatus");
-        QCOMPARE(label->text(), qtTrId(qPrintable(status)));
-        QCOMPARE(label->toolTip(), qtTrId(qPrintable(help)));
-        QVERIFY(named(window, "authorizationInfoButton")->isVisibleTo(window));
-        QCOMPARE(named(window, "revokeAuthorizationButton")->isVisibleTo(window), revoke);
-        QCOMPARE(named(window, "authorizeNowButton")->isVisibleTo(window), authorize);
+        QCOMPARE(label->text(), qtTrId(row.status));
+        QCOMPARE(label->toolTip(), qtTrId(row.help));
+        // Revoke only once granted; authorize unless granted or on the way there.
+        const bool granted = is<Authorization::Granted>(row.state);
+        QVERIFY(shown(window, "authorizationInfoButton"));
+        QCOMPARE(shown(window, "revokeAuthorizationButton"), granted);
+        QCOMPARE(shown(window, "authorizeNowButton"), !granted && !is<Authorization::Granting>(row.state));
+
+        QVERIFY(!shown(window, "residualNeedsAuth"));
+        rig.sim.app->store().setStartupResidual(true, std::nullopt);
+        QCOMPARE(shown(window, "residualNeedsAuth"), !granted);
+        QCOMPARE(named<QLabel>(window, "residualNeedsAuth")->text(), qtTrId("closedLidPreventionNeedsAuth"));
     }
 
-    // Authorize installs the rule through the stand-in administrator dialog; revoke removes it
-    // and cannot be pressed twice while it runs.
-    void authorizeThenRevoke()
+    // The information button toggles the explanation; authorize installs the rule through the
+    // stand-in administrator dialog; revoke removes it and cannot be pressed twice while it runs.
+    void authorizationButtons()
     {
         Rig rig;
         QWidget *window = rig.settings();
-        QVERIFY(is<Authorization::Required>(rig.state().authorization)); // read back when shown
-        const QString rule = rig.sim.sim.mapPath(SudoersAuthorization::ruleFilePath);
-        QVERIFY(!QFile::exists(rule));
+        auto *view = named<SettingsView>(window, "settingsView");
+        QTest::mouseClick(named(window, "authorizationInfoButton"), Qt::LeftButton);
+        QVERIFY(view->showingAuthorizationExplanation());
+        const auto notes = view->authorizationRows()->explanationPopover()->findChildren<QLabel *>();
+        for (const char *key :
+             {"aboutClosedLidAuthorization", "closedLidOneTimeAuth", "revokeReauthNotice", "authDialogFollowsSystem"})
+            QVERIFY2(std::ranges::any_of(notes, [&](const QLabel *note) { return note->text() == qtTrId(key); }), key);
+        QTest::mouseClick(named(window, "authorizationInfoButton"), Qt::LeftButton);
+        QVERIFY(!view->showingAuthorizationExplanation());
 
-        QTest::mouseClick(named<QPushButton>(window, "authorizeNowButton"), Qt::LeftButton);
-        QVERIFY(is<Authorization::Granted>(rig.state().authorization));
+        QVERIFY(is<Authorization::Required>(rig.sim.state().authorization)); // read back when shown
+        const QString rule = rig.sim.sim.mapPath(SudoersAuthorization::ruleFilePath);
+        QTest::mouseClick(named(window, "authorizeNowButton"), Qt::LeftButton);
+        QVERIFY(is<Authorization::Granted>(rig.sim.state().authorization));
         QVERIFY(QFile::exists(rule));
         QCOMPARE(named<QLabel>(window, "authorizationStatus")->text(), qtTrId("authorized"));
-        QVERIFY(!named(window, "authorizeNowButton")->isVisibleTo(window));
 
         auto *revoke = named<QPushButton>(window, "revokeAuthorizationButton");
-        auto *view = named<SettingsView>(window, "settingsView");
-        QVERIFY(revoke->isVisibleTo(window));
         QTest::mouseClick(revoke, Qt::LeftButton);
         QVERIFY(view->isRevoking());
         QVERIFY(!revoke->isEnabled());
         QCOMPARE(revoke->text(), qtTrId("revoking"));
         QTest::mouseClick(revoke, Qt::LeftButton); // disabled: nothing happens
         QTRY_VERIFY(!view->isRevoking());
-        QVERIFY(is<Authorization::Revoked>(rig.state().authorization));
+        QVERIFY(is<Authorization::Revoked>(rig.sim.state().authorization));
         QVERIFY(!QFile::exists(rule));
-        QVERIFY(!revoke->isVisibleTo(window));
-        QVERIFY(named(window, "authorizeNowButton")->isVisibleTo(window));
     }
 
-    void explanationToggles()
-    {
-        Rig rig;
-        QWidget *window = rig.settings();
-        auto *info = named<QToolButton>(window, "authorizationInfoButton");
-        auto *view = named<SettingsView>(window, "settingsView");
-        QTest::mouseClick(info, Qt::LeftButton);
-        QVERIFY(view->showingAuthorizationExplanation());
-        const auto notes = view->authorizationRows()->explanationPopover()->findChildren<QLabel *>();
-        QStringList texts;
-        for (QLabel *note : notes)
-            texts << note->text();
-        QVERIFY(texts.contains(qtTrId("aboutClosedLidAuthorization")));
-        for (const char *key : {"closedLidOneTimeAuth", "revokeReauthNotice", "authDialogFollowsSystem"})
-            QVERIFY2(texts.contains(qtTrId(key)), key);
-        QTest::mouseClick(info, Qt::LeftButton);
-        QVERIFY(!view->showingAuthorizationExplanation());
-    }
-
-    void leftoverLine_data()
-    {
-        QTest::addColumn<bool>("residual");
-        QTest::addColumn<AuthorizationState>("authorization");
-        QTest::addColumn<bool>("shown");
-        QTest::newRow("leftover, no rule") << true << AuthorizationState(Authorization::Required{}) << true;
-        QTest::newRow("leftover, denied") << true << AuthorizationState(Authorization::Denied{}) << true;
-        QTest::newRow("leftover, authorized") << true << AuthorizationState(Authorization::Granted{}) << false;
-        QTest::newRow("no leftover") << false << AuthorizationState(Authorization::Required{}) << false;
-    }
-    void leftoverLine()
-    {
-        QFETCH(bool, residual);
-        QFETCH(AuthorizationState, authorization);
-        QFETCH(bool, shown);
-        Rig rig;
-        QWidget *window = rig.settings();
-        rig.sim.app->store().setAuthorization(authorization);
-        rig.sim.app->store().setStartupResidual(residual, std::nullopt);
-        auto *line = named<QLabel>(window, "residualNeedsAuth");
-        QCOMPARE(line->isVisibleTo(window), shown);
-        QCOMPARE(line->text(), qtTrId("closedLidPreventionNeedsAuth"));
-    }
-
-    void launchAtLogin_data()
-    {
-        QTest::addColumn<int>("before");
-        QTest::addColumn<bool>("succeeds");
-        QTest::addColumn<int>("after");
-        QTest::addColumn<bool>("on");
-        QTest::addColumn<bool>("approval");
-        QTest::addColumn<QString>("error");
-        const int off = int(LoginItemStatus::notRegistered), on = int(LoginItemStatus::enabled);
-        QTest::newRow("on") << off << true << on << true << false << "";
-        QTest::newRow("on, needs approval")
-            << off << true << int(LoginItemStatus::requiresApproval) << false << true << "";
-        QTest::newRow("on fails") << off << false << off << false << false << "launchAtLoginOnFailed";
-        QTest::newRow("off fails") << on << false << on << true << false << "launchAtLoginOffFailed";
-        QTest::newRow("off") << on << true << off << false << false << "";
-    }
+    // The switch, the approval button and the error text follow the login item as it answers:
+    // a refused change, a change that works, one that waits for the user's approval.
     void launchAtLogin()
     {
-        QFETCH(int, before);
-        QFETCH(bool, succeeds);
-        QFETCH(int, after);
-        QFETCH(bool, on);
-        QFETCH(bool, approval);
-        QFETCH(QString, error);
         Rig rig;
-        auto status = LoginItemStatus(before);
+        auto status = LoginItemStatus::enabled, next = LoginItemStatus::enabled;
+        bool succeeds = false;
         auto change = [&] {
             if (succeeds)
-                status = LoginItemStatus(after);
+                status = next;
             return succeeds;
         };
         rig.sim.app->launchAtLogin() = LaunchAtLoginController([&] { return status; }, change, change);
         QWidget *window = rig.settings();
         auto *toggle = named<SettingsSwitch>(window, "launchAtLoginSwitch");
-        QCOMPARE(toggle->isChecked(), before == int(LoginItemStatus::enabled));
-
+        auto *error = named<QLabel>(window, "launchAtLoginError");
+        QVERIFY(toggle->isChecked());
         QTest::mouseClick(toggle, Qt::LeftButton);
-        QCOMPARE(toggle->isChecked(), on);
-        QVERIFY(toggle->isEnabled());
-        auto *approve = named<ExternalLinkButton>(window, "openSystemSettingsButton");
-        QCOMPARE(approve->isVisibleTo(window), approval);
-        auto *errorText = named<QLabel>(window, "launchAtLoginError");
-        QCOMPARE(errorText->isVisibleTo(window), !error.isEmpty());
-        if (!error.isEmpty())
-            QCOMPARE(errorText->text(), qtTrId(qPrintable(error)));
-        if (approval) {
-            UrlCatcher opened;
-            QTest::mouseClick(approve, Qt::LeftButton);
-            QCOMPARE(opened.opened, QList<QUrl>{loginItemsSettingsUrl()});
-        }
+        QVERIFY(toggle->isChecked());
+        QVERIFY(error->isVisibleTo(window));
+        QCOMPARE(error->text(), qtTrId("launchAtLoginOffFailed"));
+
+        succeeds = true;
+        next = LoginItemStatus::notRegistered;
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QVERIFY(!toggle->isChecked());
+        QVERIFY(!error->isVisibleTo(window));
+
+        next = LoginItemStatus::requiresApproval;
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QVERIFY(!toggle->isChecked());
+        QVERIFY(shown(window, "openSystemSettingsButton"));
+        UrlCatcher opened;
+        QTest::mouseClick(named(window, "openSystemSettingsButton"), Qt::LeftButton);
+        QCOMPARE(opened.opened, QList<QUrl>{loginItemsSettingsUrl()});
+
+        next = LoginItemStatus::enabled;
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QVERIFY(toggle->isChecked() && toggle->isEnabled());
+        QVERIFY(!shown(window, "openSystemSettingsButton"));
     }
 
-    void storedSwitches()
-    {
-        Rig rig({{QStringLiteral("QuorvelMenuBarCountdownText"), QStringLiteral("true")}});
-        QWidget *window = rig.settings();
-        auto *updates = named<SettingsSwitch>(window, "autoCheckUpdatesSwitch");
-        auto *countdown = named<SettingsSwitch>(window, "menuBarCountdownSwitch");
-        QVERIFY(updates->isChecked()); // absent reads as on
-        QVERIFY(countdown->isChecked());
-        QTest::mouseClick(updates, Qt::LeftButton);
-        QTest::mouseClick(countdown, Qt::LeftButton);
-        QCOMPARE(rig.sim.defaults->value("QuorvelUpdateAutoCheckEnabled"), QVariant(false));
-        QCOMPARE(rig.sim.defaults->value("QuorvelMenuBarCountdownText"), QVariant(false));
-    }
-
-    void linksOpenTheirPages()
+    // The two switches write their preferences; the links open their pages; the about window's
+    // version line falls back to 1.0.0 (1) without version keys.
+    void switchesLinksAndVersion()
     {
         UrlCatcher opened;
-        Rig rig;
+        Rig rig({{QStringLiteral("QuorvelMenuBarCountdownText"), QStringLiteral("true")}});
         QWidget *settings = rig.settings();
+        // Each starts on (the update checks as nothing is stored), so a click stores false.
+        QTest::mouseClick(named(settings, "autoCheckUpdatesSwitch"), Qt::LeftButton);
+        QTest::mouseClick(named(settings, "menuBarCountdownSwitch"), Qt::LeftButton);
+        QCOMPARE(rig.sim.defaults->value("QuorvelUpdateAutoCheckEnabled"), QVariant(false));
+        QCOMPARE(rig.sim.defaults->value("QuorvelMenuBarCountdownText"), QVariant(false));
+
         QTest::mouseClick(named(settings, "learnMoreLink"), Qt::LeftButton);
-        std::unique_ptr<QWidget> about(SecondaryWindows::buildAboutWindow());
+        std::unique_ptr<QWidget> about(SecondaryWindows::buildAboutWindow(BundleInfo{}));
+        QCOMPARE(named<QLabel>(about.get(), "aboutVersion")->text(), QStringLiteral("v1.0.0 (1)"));
         for (const char *name : {"helpLink", "homepageLink", "privacyLink"})
             QTest::mouseClick(named(about.get(), name), Qt::LeftButton);
         QCOMPARE(opened.opened,
                  (QList<QUrl>{QUrl("https://quorvel.app/quorvel/help/#closed-lid-mode"),
                               QUrl("https://quorvel.app/quorvel/help/"), QUrl("https://quorvel.app/quorvel/"),
                               QUrl("https://quorvel.app/quorvel/privacy/")}));
+        about.reset(SecondaryWindows::buildAboutWindow(BundleInfo{"2.1.0", "57"}));
+        QCOMPARE(named<QLabel>(about.get(), "aboutVersion")->text(), QStringLiteral("v2.1.0 (57)"));
     }
 
-    void updateRow_data()
-    {
-        QTest::addColumn<QByteArray>("manifest");
-        QTest::addColumn<bool>("offered");
-        QTest::newRow("newer release") << reply(200, R"({"latest":{"version":"9.1","build":3,"downloadURL":"Q.dmg"}})")
-                                       << true;
-        QTest::newRow("no manifest") << reply(404) << false;
-    }
+    // A failed check offers to check again; a newer release offers its download.
     void updateRow()
     {
-        QFETCH(QByteArray, manifest);
-        QFETCH(bool, offered);
+        const QByteArray manifest = R"({"latest":{"version":"9.1","build":3,"downloadURL":"Q.dmg"}})";
         HttpTestServer server;
-        server.route("GET /quorvel/version.json", {manifest});
+        server.route("GET /quorvel/version.json", {"HTTP/1.1 404 X\r\nContent-Length: 0\r\n\r\n",
+                                                   "HTTP/1.1 200 OK\r\nContent-Length: "
+                                                       + QByteArray::number(manifest.size()) + "\r\n\r\n" + manifest});
         server.route("HEAD /quorvel/Q.dmg", {"HTTP/1.1 200 OK\r\nContent-Length: 2048\r\n\r\n"});
         UpdateChecker checker(std::make_shared<NetworkUpdateFeedTransport>(), server.url("/quorvel/"), Clock::system(),
                               std::make_shared<MemoryUserDefaults>(), BundleInfo{"1.0", "1"},
@@ -354,20 +279,17 @@ private slots:
         row.show();
         auto *status = named<QLabel>(&row, "updateStatus");
         auto *button = named<QPushButton>(&row, "updateButton");
-        QVERIFY(status->text().isEmpty());
-        QCOMPARE(button->text(), qtTrId("checkForUpdates"));
-
-        QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(status->text(), qtTrId("updateChecking"));
-        QTRY_VERIFY(!is<UpdateCheck::Checking>(checker.state()));
-        QCOMPARE(status->text(), offered ? Localization::format(qtTrId("updateAvailableFormat"), {"9.1"})
-                                         : qtTrId("updateCheckFailed"));
-        QCOMPARE(button->text(), qtTrId(offered ? "updateDownload" : "checkForUpdates"));
-        if (offered) {
-            UrlCatcher opened({QStringLiteral("http")});
+        for (const bool offered : {false, true}) {
             QTest::mouseClick(button, Qt::LeftButton);
-            QCOMPARE(opened.opened, QList<QUrl>{server.url("/quorvel/Q.dmg")});
+            QCOMPARE(status->text(), qtTrId("updateChecking"));
+            QTRY_VERIFY(!is<UpdateCheck::Checking>(checker.state()));
+            QCOMPARE(status->text(), offered ? Localization::format(qtTrId("updateAvailableFormat"), {"9.1"})
+                                             : qtTrId("updateCheckFailed"));
+            QCOMPARE(button->text(), qtTrId(offered ? "updateDownload" : "checkForUpdates"));
         }
+        UrlCatcher opened;
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(opened.opened, QList<QUrl>{server.url("/quorvel/Q.dmg")});
     }
 
     // Started in Chinese; English chosen in the open window changes its texts there and then,
@@ -379,30 +301,25 @@ private slots:
         auto *picker = named<QComboBox>(window, "languagePicker");
         auto *status = named<QLabel>(window, "authorizationStatus");
         auto *hint = named<QLabel>(window, "thresholdHint");
-        const QPoint at = window->pos();
         QCOMPARE(window->windowTitle(), QStringLiteral("设置"));
-        QCOMPARE(picker->currentIndex(), 1);
-        QCOMPARE(status->text(), QStringLiteral("尚未授权"));
 
-        picker->setFocus();
         QTest::keyClick(picker, Qt::Key_Down);
         QCOMPARE(rig.sim.defaults->value("QuorvelLanguagePreference"), QVariant("en"));
-        QCOMPARE(rig.sim.defaults->value("AppleLanguages"), QVariant(QStringList{"en"}));
         QTRY_COMPARE(window->windowTitle(), QStringLiteral("Settings"));
         QCOMPARE(status->text(), QStringLiteral("Authorization required"));
         QCOMPARE(hint->text(), QStringLiteral("Closed-lid mode turns off at 20% and warns you from 25%."));
         QCOMPARE(picker->itemText(0), QStringLiteral("Follow System"));
         QCOMPARE(picker->currentIndex(), 2);
         QCOMPARE(rig.windows.settingsWindow(), window);
-        QCOMPARE(window->pos(), at);
 
         QTest::keyClick(picker, Qt::Key_Up);
         QCOMPARE(rig.sim.defaults->value("QuorvelLanguagePreference"), QVariant("zh-Hans"));
         QTRY_COMPARE(window->windowTitle(), QStringLiteral("设置"));
-        QCOMPARE(picker->itemText(0), QStringLiteral("跟随系统"));
         QCOMPARE(hint->text(), qtTrId("lowBatteryThresholdHint").replace("%1", "20").replace("%2", "25"));
     }
 
+    // One window of each kind while it is open, a new one after close; both fixed at their
+    // content's size and never below their minimum.
     void oneWindowEach()
     {
         Rig rig;
@@ -412,123 +329,43 @@ private slots:
 
         first->close(); // deleted once the loop turns
         QTRY_VERIFY(!rig.windows.settingsWindow());
-        QWidget *second = rig.settings();
-        QVERIFY(second);
-        QVERIFY(second->isVisible());
+        QPointer<QWidget> second = rig.settings();
+        QVERIFY(second && second->isVisible());
 
         second->hide(); // still there, but hidden: not brought back
-        QPointer<QWidget> hidden(second);
         rig.windows.showSettings();
         QVERIFY(rig.windows.settingsWindow() != second);
-        QTRY_VERIFY(!hidden);
+        QTRY_VERIFY(!second);
 
         rig.windows.showAbout();
         QWidget *about = rig.windows.aboutWindow();
         rig.windows.showAbout();
         QCOMPARE(rig.windows.aboutWindow(), about);
-        QCOMPARE(about->windowTitle(), qtTrId("aboutApp"));
-        QCOMPARE(rig.windows.settingsWindow()->windowTitle(), qtTrId("settings"));
-    }
-
-    void fixedSize_data()
-    {
-        QTest::addColumn<QSize>("hint");
-        QTest::addColumn<QSize>("minimum");
-        QTest::addColumn<QSize>("fixed");
-        QTest::newRow("settings, small content") << QSize(300, 150) << QSize(360, 180) << QSize(360, 180);
-        QTest::newRow("settings, large content") << QSize(520, 700) << QSize(360, 180) << QSize(520, 700);
-        QTest::newRow("about, narrow content") << QSize(200, 260) << QSize(340, 200) << QSize(340, 260);
-    }
-    void fixedSize()
-    {
-        QFETCH(QSize, hint);
-        QFETCH(QSize, minimum);
-        QFETCH(QSize, fixed);
-        struct Content final : QWidget {
-            QSize hint;
-            QSize sizeHint() const override { return hint; }
-        } content;
-        content.hint = hint;
-        SecondaryWindows::fitToContent(&content, minimum);
-        QCOMPARE(content.minimumSize(), fixed);
-        QCOMPARE(content.maximumSize(), fixed);
-    }
-
-    void realWindowsAreFixed()
-    {
-        Rig rig;
-        rig.windows.showAbout();
-        for (QWidget *window : {rig.settings(), rig.windows.aboutWindow()}) {
+        for (QWidget *window : {rig.windows.settingsWindow(), about}) {
             QCOMPARE(window->minimumSize(), window->maximumSize());
             QCOMPARE(window->size(), window->minimumSize());
         }
-        QVERIFY(rig.windows.aboutWindow()->width() >= 340 && rig.windows.aboutWindow()->height() >= 200);
-        QVERIFY(rig.windows.settingsWindow()->width() >= 360 && rig.windows.settingsWindow()->height() >= 180);
+        QVERIFY(about->width() >= 340 && about->height() >= 200);
     }
 
-    void aboutVersionLine_data()
+    // A window takes its content's size, raised to its minimum, and keeps it.
+    void fixedSize()
     {
-        QTest::addColumn<BundleInfo>("bundle");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("no version keys") << BundleInfo{} << "v1.0.0 (1)";
-        QTest::newRow("2.1.0 build 57") << BundleInfo{"2.1.0", "57"} << "v2.1.0 (57)";
-    }
-    void aboutVersionLine()
-    {
-        QFETCH(BundleInfo, bundle);
-        QFETCH(QString, line);
-        std::unique_ptr<QWidget> about(SecondaryWindows::buildAboutWindow(bundle));
-        QCOMPARE(named<QLabel>(about.get(), "aboutVersion")->text(), line);
-    }
-
-    // Pictures to look at, only when QUORVEL_WINDOW_SHOTS names a folder: both windows in both
-    // languages and palettes, the settings window in every authorization state.
-    void renderShots()
-    {
-        const QString folder = qEnvironmentVariable("QUORVEL_WINDOW_SHOTS");
-        if (folder.isEmpty())
-            QSKIP("QUORVEL_WINDOW_SHOTS is not set");
-        QDir().mkpath(folder);
-        const QPalette light = QApplication::style()->standardPalette();
-        const std::pair<const char *, AuthorizationState> states[] = {
-            {"unknown", Authorization::Unknown{}},
-            {"required", Authorization::Required{}},
-            {"granting", Authorization::Granting{}},
-            {"granted", Authorization::Granted{}},
-            {"denied", Authorization::Denied{}},
-            {"revoked", Authorization::Revoked{}},
-            {"failed", Authorization::Failed{VemoError::authorizationInstallFailed}}};
-        for (const auto &[language, preference] :
-             {std::pair{"en", LanguagePreference::en}, std::pair{"zh", LanguagePreference::zhHans}}) {
-            for (const bool dark : {false, true}) {
-                QApplication::setPalette(dark ? darkPalette() : light);
-                const QString suffix = QStringLiteral("-%1-%2.png").arg(language, dark ? "dark" : "light");
-                Rig rig;
-                rig.language.setPreference(preference);
-                QWidget *window = rig.settings();
-                for (const auto &[name, state] : states) {
-                    rig.sim.app->store().setAuthorization(state);
-                    QTest::qWait(20);
-                    QVERIFY(window->grab().save(folder + "/settings-" + name + suffix));
-                }
-                // The notes that come and go: a leftover without a rule, a refused login item.
-                rig.sim.app->store().setAuthorization(Authorization::Required{});
-                rig.sim.app->store().setStartupResidual(true, std::nullopt);
-                rig.sim.app->launchAtLogin() = LaunchAtLoginController([] { return LoginItemStatus::requiresApproval; },
-                                                                       [] { return false; }, [] { return false; });
-                QTest::mouseClick(named(window, "launchAtLoginSwitch"), Qt::LeftButton);
-                QTest::qWait(20);
-                QVERIFY(window->grab().save(folder + "/settings-notes" + suffix));
-                QTest::mouseClick(named(window, "authorizationInfoButton"), Qt::LeftButton);
-                auto *view = named<SettingsView>(window, "settingsView");
-                QTest::qWait(20);
-                QVERIFY(view->authorizationRows()->explanationPopover()->grab().save(folder + "/explanation" + suffix));
-                rig.windows.showAbout();
-                QTest::qWait(20);
-                QVERIFY(rig.windows.aboutWindow()->grab().save(folder + "/about" + suffix));
-            }
+        struct Content final : QWidget {
+            QSize hint;
+            QSize sizeHint() const override { return hint; }
+        };
+        // The content's size hint, the minimum (settings, settings, about), the size that results.
+        const QSize cases[][3] = {{{300, 150}, {360, 180}, {360, 180}},
+                                  {{520, 700}, {360, 180}, {520, 700}},
+                                  {{200, 260}, {340, 200}, {340, 260}}};
+        for (const auto &[hint, minimum, fixed] : cases) {
+            Content content;
+            content.hint = hint;
+            SecondaryWindows::fitToContent(&content, minimum);
+            QCOMPARE(content.minimumSize(), fixed);
+            QCOMPARE(content.maximumSize(), fixed);
         }
-        QApplication::setPalette(light);
     }
 
     // Last: runs the application's event loop. Closing every window leaves it running.
@@ -544,8 +381,7 @@ private slots:
         });
         QTimer::singleShot(300, [] { QCoreApplication::exit(7); });
         QCOMPARE(QApplication::exec(), 7);
-        QVERIFY(!rig.windows.settingsWindow());
-        QVERIFY(!rig.windows.aboutWindow());
+        QVERIFY(!rig.windows.settingsWindow() && !rig.windows.aboutWindow());
         QCOMPARE(rig.sim.terminations, 0);
     }
 };
