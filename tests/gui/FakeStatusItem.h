@@ -11,8 +11,6 @@ namespace quorvel::test {
 
 class FakeStatusItem final : public StatusItem {
 public:
-    QString backendName = QStringLiteral("tray");
-    bool hosted = true;
     bool variableWidth = true;
     qreal ratio = 1.0;
     QRect anchorRect{1200, 0, 24, 22};
@@ -24,8 +22,8 @@ public:
     int toolTipUpdates = 0;
     QPointer<QMenu> shownMenu;
 
-    QString backend() const override { return backendName; }
-    bool isHosted() const override { return hosted; }
+    QString backend() const override { return QStringLiteral("tray"); }
+    bool isHosted() const override { return true; }
     bool hasVariableWidth() const override { return variableWidth; }
     qreal devicePixelRatio() const override { return ratio; }
     void setImage(const QImage &value, bool isTemplate) override

@@ -3,6 +3,7 @@
 // its commands; and the image composition on its own, pixel by pixel.
 
 #include "FakeStatusItem.h"
+#include "WindowsFixture.h"
 #include "composition/SimApp.h"
 
 #include "prefs/LanguageController.h"
@@ -14,37 +15,30 @@
 #include "ui/TrayStatusItem.h"
 
 #include <QApplication>
-#include <QDesktopServices>
-#include <QDir>
 #include <QFontMetricsF>
-#include <QPainter>
-#include <QTest>
 #include <cmath>
 
 using namespace quorvel;
 using namespace quorvel::test;
 
-Q_DECLARE_METATYPE(VemoState)
-
 namespace {
+
+struct ImageCase {
+    const char *name;
+    VemoState state;
+    bool countdownOn, variableWidth;
+    const char *icon;
+    std::optional<QString> badge, countdown;
+};
 
 class FakeCommands final : public QObject, public StatusBarCommands {
 public:
-    int settings = 0;
-    int about = 0;
+    int settings = 0, about = 0;
     void showSettings() override { ++settings; }
     void showAbout() override { ++about; }
 };
 
-// Receives what QDesktopServices would hand to the browser.
-class UrlSink final : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl &url) { opened << url; }
-};
-
+// The controller as the application delegate makes it, in English, over a fake item.
 struct Rig {
     SimApp sim;
     std::unique_ptr<LanguageController> language;
@@ -52,39 +46,22 @@ struct Rig {
     FakeStatusItem *item = nullptr;
     std::unique_ptr<StatusBarController> controller;
 
-    explicit Rig(const std::function<void(FakeStatusItem &)> &setUp = {})
+    explicit Rig(const std::function<void(FakeStatusItem &)> &setUp = [](FakeStatusItem &) {})
     {
         sim.defaults->setValue(QString::fromLatin1(PreferenceKeys::languagePreference), QStringLiteral("en"));
         language = std::make_unique<LanguageController>(sim.defaults);
         auto fake = std::make_unique<FakeStatusItem>();
-        if (setUp)
-            setUp(*fake);
+        setUp(*fake);
         item = fake.get();
         controller =
             std::make_unique<StatusBarController>(*sim.app, *language, commands.get(), std::move(fake), sim.defaults);
     }
-
-    void setCountdownPreference(bool on)
-    {
-        sim.defaults->setValue(QString::fromLatin1(PreferenceKeys::menuBarCountdownText), on);
-    }
-
-    // Copy, adjust, assign; then let the queued redraw run.
+    // Publishes the state, then lets the queued redraw run.
     void setState(const VemoState &state)
     {
         sim.app->store().setState(state);
         QCoreApplication::processEvents();
     }
-
-    QStringList menuEntries() const
-    {
-        QStringList entries;
-        if (item->shownMenu)
-            for (QAction *action : item->shownMenu->actions())
-                entries << (action->isSeparator() ? QStringLiteral("---") : action->text());
-        return entries;
-    }
-
     QAction *menuEntry(int index) const { return item->shownMenu->actions().at(index); }
 };
 
@@ -95,24 +72,14 @@ VemoState timedRunning(qint64 remaining)
     return state;
 }
 
-// The columns at and right of `fromX` (logical) that hold any ink.
+// Whether any column at or right of `fromX` (logical) holds ink.
 bool inkFrom(const QImage &image, int fromX)
 {
-    const int start = qRound(fromX * image.devicePixelRatio());
     for (int y = 0; y < image.height(); ++y)
-        for (int x = start; x < image.width(); ++x)
+        for (int x = qRound(fromX * image.devicePixelRatio()); x < image.width(); ++x)
             if (qAlpha(image.pixel(x, y)) > 0)
                 return true;
     return false;
-}
-
-QImage solidBase(qreal ratio, const QColor &color)
-{
-    const int side = qRound(StatusImage::iconSide * ratio);
-    QImage base(side, side, QImage::Format_ARGB32_Premultiplied);
-    base.fill(color);
-    base.setDevicePixelRatio(ratio);
-    return base;
 }
 
 int textWidth(const QString &text)
@@ -122,117 +89,99 @@ int textWidth(const QString &text)
 
 } // namespace
 
+Q_DECLARE_METATYPE(ImageCase)
+
 class StatusBarTest : public QObject {
     Q_OBJECT
 
 private slots:
     void imageFollowsTheState_data()
     {
-        QTest::addColumn<VemoState>("state");
-        QTest::addColumn<bool>("countdownPreference");
-        QTest::addColumn<bool>("variableWidth");
-        QTest::addColumn<QString>("icon");
-        QTest::addColumn<QString>("badge");
-        QTest::addColumn<QString>("countdown");
-        QTest::addColumn<int>("width");
-        const auto row = [](const char *name, const VemoState &state, bool countdownOn, bool variableWidth,
-                            const char *icon, const char *badge, const char *countdown, int width) {
-            QTest::newRow(name) << state << countdownOn << variableWidth << QString::fromLatin1(icon)
-                                << QString::fromLatin1(badge) << QString::fromLatin1(countdown) << width;
-        };
-        VemoState lidAndTimed = timedRunning(11109);
+        QTest::addColumn<ImageCase>("row");
+        VemoState lidAndTimed = timedRunning(11109), display;
         lidAndTimed.clamshell = Clamshell::RunningOnBattery{64};
-        VemoState permanent;
-        permanent.timedSession = TimedSession::RunningPermanent{};
-        VemoState residual;
-        residual.startupResidual = true;
-        const int withText = textWidth(QStringLiteral("3:05:09")) + 27;
-
-        row("idle", {}, true, true, "MenuBarIdle", "", "", 24);
-        row("timed, countdown off", timedRunning(11109), false, true, "MenuBarActive", "timer", "", 24);
-        row("timed, countdown on", timedRunning(11109), true, true, "MenuBarActive", "timer", "3:05:09", withText);
-        row("closed-lid under a timed session", lidAndTimed, true, true, "MenuBarLidMode", "", "", 24);
-        row("indefinite", permanent, true, true, "MenuBarActive", "infinity", "", 24);
-        row("start-up leftover", residual, true, true, "MenuBarLidMode", "exclamationmark.triangle.fill", "", 24);
-        row("tray slot, countdown on", timedRunning(11109), true, false, "MenuBarActive", "timer", "", 24);
+        display.displayAwake = DisplayAwake::On{};
+        const ImageCase rows[] = {
+            {"idle", {}, true, true, "MenuBarIdle", {}, {}},
+            {"display on", display, true, true, "MenuBarDisplay", {}, {}},
+            {"timed, countdown off", timedRunning(11109), false, true, "MenuBarActive", "timer", {}},
+            {"timed, countdown on", timedRunning(11109), true, true, "MenuBarActive", "timer", "3:05:09"},
+            {"closed-lid under a timed session", lidAndTimed, true, true, "MenuBarLidMode", {}, {}},
+            // A tray slot is square: the countdown goes into the tool tip instead.
+            {"tray slot, countdown on", timedRunning(11109), true, false, "MenuBarActive", "timer", {}},
+        };
+        for (const ImageCase &row : rows)
+            QTest::newRow(row.name) << row;
     }
-
     void imageFollowsTheState()
     {
-        QFETCH(VemoState, state);
-        QFETCH(bool, countdownPreference);
-        QFETCH(bool, variableWidth);
-        QFETCH(QString, icon);
-        QFETCH(QString, badge);
-        QFETCH(QString, countdown);
-        QFETCH(int, width);
-
+        QFETCH(ImageCase, row);
+        // 24 wide; with a countdown, the text's width + 25 + 2.
+        const int width = row.countdown ? textWidth(*row.countdown) + 27 : 24;
         for (const qreal ratio : {1.0, 2.0}) {
             Rig rig([&](FakeStatusItem &item) {
-                item.variableWidth = variableWidth;
+                item.variableWidth = row.variableWidth;
                 item.ratio = ratio;
             });
-            rig.setCountdownPreference(countdownPreference);
-            rig.setState(state);
+            rig.sim.defaults->setValue(QString::fromLatin1(PreferenceKeys::menuBarCountdownText), row.countdownOn);
+            rig.setState(row.state);
             const QImage &image = rig.item->image;
             QVERIFY(rig.item->imageIsTemplate);
             QCOMPARE(image.devicePixelRatio(), ratio);
             QCOMPARE(image.size(), QSize(qRound(width * ratio), qRound(22 * ratio)));
             // The text stands right of the badge's column, and only when there is a text.
-            QCOMPARE(inkFrom(image, StatusImage::textX), !countdown.isEmpty());
-            const auto optional = [](const QString &s) { return s.isEmpty() ? std::nullopt : std::optional(s); };
-            QCOMPARE(image, StatusImage::compose(icon, optional(badge), optional(countdown), ratio));
-            if (!variableWidth)
+            QCOMPARE(inkFrom(image, StatusImage::textX), row.countdown.has_value());
+            QCOMPARE(image, StatusImage::compose(QString::fromLatin1(row.icon), row.badge, row.countdown, ratio));
+            if (!row.variableWidth)
                 QVERIFY2(rig.item->toolTip.endsWith(QStringLiteral(" · 3:05:09")), qPrintable(rig.item->toolTip));
         }
     }
 
+    // A tick that changes nothing the item shows hands nothing on; one that does is drawn once;
+    // the countdown's digits never change the image's width.
     void ticks()
     {
         Rig rig;
         rig.setState(timedRunning(100));
-        const int images = rig.item->imageUpdates;
-        const int toolTips = rig.item->toolTipUpdates;
-        // Without the countdown a tick changes nothing the item shows: nothing is handed on.
+        const int images = rig.item->imageUpdates, toolTips = rig.item->toolTipUpdates;
         for (qint64 remaining = 99; remaining > 90; --remaining)
             rig.setState(timedRunning(remaining));
         QCOMPARE(rig.item->imageUpdates, images);
         QCOMPARE(rig.item->toolTipUpdates, toolTips);
         // The preference counts from the next change on; that tick writes two fields of the
         // state and is drawn once.
-        rig.setCountdownPreference(true);
+        rig.sim.defaults->setValue(QString::fromLatin1(PreferenceKeys::menuBarCountdownText), true);
         QCOMPARE(rig.item->image.width(), 24);
         rig.sim.app->store().setTimedRunning(90);
         QCoreApplication::processEvents();
         QCOMPARE(rig.item->imageUpdates, images + 1);
-        QCOMPARE(rig.item->image.width(), textWidth(QStringLiteral("0:01:30")) + 27);
-    }
-
-    void digitsKeepTheWidth()
-    {
-        const int width = StatusImage::imageWidth(QStringLiteral("0:00:00"));
-        for (const char *text : {"1:11:11", "8:59:59", "3:05:09", "7:47:14"})
-            QCOMPARE(StatusImage::imageWidth(QString::fromLatin1(text)), width);
+        const int width = textWidth(QStringLiteral("0:01:30")) + 27;
+        QCOMPARE(rig.item->image.width(), width);
+        for (const qint64 remaining : {4271, 28799, 111}) { // 1:11:11, 7:59:59, 0:01:51
+            rig.setState(timedRunning(remaining));
+            QCOMPARE(rig.item->image.width(), width);
+        }
     }
 
     void badgeStandsOnAClearedCircle()
     {
+        const auto badge = std::optional(QStringLiteral("exclamationmark.triangle.fill"));
+        const QPointF centre = QRectF(StatusImage::clearedRect).center();
+        const qreal radius = StatusImage::clearedRect.width() / 2.0;
         for (const qreal ratio : {1.0, 2.0}) {
-            const auto badge = std::optional(QStringLiteral("exclamationmark.triangle.fill"));
-            const QImage composed = StatusImage::compose(solidBase(ratio, Qt::black), badge, std::nullopt, ratio);
-            const QImage badgeAlone =
-                StatusImage::compose(solidBase(ratio, Qt::transparent), badge, std::nullopt, ratio);
-            QCOMPARE(composed.size(), QSize(qRound(24 * ratio), qRound(22 * ratio)));
+            const auto badgeOn = [&](const QColor &color) {
+                const int side = qRound(StatusImage::iconSide * ratio);
+                QImage base(side, side, QImage::Format_ARGB32_Premultiplied);
+                base.fill(color);
+                base.setDevicePixelRatio(ratio);
+                return StatusImage::compose(base, badge, std::nullopt, ratio);
+            };
+            const QImage composed = badgeOn(Qt::black), badgeAlone = badgeOn(Qt::transparent);
             QCOMPARE(composed.size(), badgeAlone.size());
-
-            const QPointF centre = QRectF(StatusImage::clearedRect).center();
-            const qreal radius = StatusImage::clearedRect.width() / 2.0;
-            int badgePixels = 0;
-            int erased = 0;
-            for (int y = 0; y < composed.height(); ++y) {
+            int badgePixels = 0, erased = 0;
+            for (int y = 0; y < composed.height(); ++y)
                 for (int x = 0; x < qRound(22 * ratio); ++x) {
-                    const QPointF at((x + 0.5) / ratio, (y + 0.5) / ratio);
-                    const qreal distance = std::hypot(at.x() - centre.x(), at.y() - centre.y());
+                    const qreal distance = std::hypot((x + 0.5) / ratio - centre.x(), (y + 0.5) / ratio - centre.y());
                     const int alpha = qAlpha(composed.pixel(x, y));
                     if (distance < radius - 1) {
                         // Inside the circle only the badge is left of the icon.
@@ -243,86 +192,86 @@ private slots:
                         QCOMPARE(alpha, 255);
                     }
                 }
-            }
-            QVERIFY(badgePixels > 0);
-            QVERIFY(erased > 0);
+            QVERIFY(badgePixels > 0 && erased > 0);
         }
     }
 
-    void missingIconGivesNoImage()
-    {
-        QVERIFY(StatusImage::compose(QStringLiteral("NoSuchIcon"), std::nullopt, std::nullopt, 1.0).isNull());
-        QVERIFY(StatusImage::compose(QStringLiteral("MenuBarIdle"), std::nullopt, std::nullopt, 0.0).isNull());
-        for (const auto icon : {Presentation::MenuBarIcon::idle, Presentation::MenuBarIcon::display,
-                                Presentation::MenuBarIcon::active, Presentation::MenuBarIcon::lidMode})
-            QVERIFY(!StatusImage::compose(icon, std::nullopt, std::nullopt, 2.0).isNull());
-    }
-
-    void toolTips_data()
-    {
-        QTest::addColumn<VemoState>("state");
-        QTest::addColumn<QString>("english");
-        QTest::addColumn<QString>("chinese");
-        VemoState residual;
-        residual.startupResidual = true;
-        QTest::newRow("idle") << VemoState{} << QStringLiteral("Following the system’s sleep settings")
-                              << QStringLiteral("遵循系统睡眠设置");
-        QTest::newRow("timed") << timedRunning(600) << QStringLiteral("Preventing idle sleep")
-                               << QStringLiteral("正在阻止闲置睡眠");
-        QTest::newRow("leftover") << residual << QStringLiteral("Quorvel needs your attention")
-                                  << QStringLiteral("Quorvel 需要你处理");
-    }
-
+    // Each in both languages; a new language shows at once, with no change of state.
     void toolTips()
     {
-        QFETCH(VemoState, state);
-        QFETCH(QString, english);
-        QFETCH(QString, chinese);
         Rig rig;
-        rig.setState(state);
-        QCOMPARE(rig.item->toolTip, english);
-        // A new language shows at once, with no change of state.
-        rig.language->setPreference(LanguagePreference::zhHans);
-        QCOMPARE(rig.item->toolTip, chinese);
-        rig.language->setPreference(LanguagePreference::en);
-        QCOMPARE(rig.item->toolTip, english);
+        VemoState residual;
+        residual.startupResidual = true;
+        const std::tuple<VemoState, const char *, const char *> cases[] = {
+            {VemoState{}, "Following the system’s sleep settings", "遵循系统睡眠设置"},
+            {timedRunning(600), "Preventing idle sleep", "正在阻止闲置睡眠"},
+            {residual, "Quorvel needs your attention", "Quorvel 需要你处理"}};
+        for (const auto &[state, english, chinese] : cases) {
+            rig.setState(state);
+            QCOMPARE(rig.item->toolTip, QString::fromUtf8(english));
+            rig.language->setPreference(LanguagePreference::zhHans);
+            QCOMPARE(rig.item->toolTip, QString::fromUtf8(chinese));
+            rig.language->setPreference(LanguagePreference::en);
+            QCOMPARE(rig.item->toolTip, QString::fromUtf8(english));
+        }
     }
 
-    void primaryClickTogglesThePopover()
+    // Primary toggles the popover; secondary closes it and pops up a fresh menu each time, after
+    // which a primary click opens the popover again; then the menu's commands.
+    void clicksAndCommands()
     {
         Rig rig;
         MenuPopover &popover = rig.controller->popover();
-        QVERIFY(!popover.isVisible());
-        rig.item->clickPrimary();
-        QVERIFY(popover.isVisible());
-        rig.item->clickPrimary();
-        QVERIFY(!popover.isVisible());
-        rig.item->clickPrimary();
-        QVERIFY(popover.isVisible());
+        for (const bool shown : {true, false, true}) {
+            rig.item->clickPrimary();
+            QCOMPARE(popover.isVisible(), shown);
+        }
         // Closed by a click elsewhere: when that click was on the item, it does not reopen it.
         popover.close();
         rig.item->clickPrimary();
         QVERIFY(!popover.isVisible());
         rig.item->clickPrimary();
         QVERIFY(popover.isVisible());
-    }
 
-    void secondaryClickOffersTheCommands()
-    {
-        Rig rig;
-        rig.item->clickPrimary();
-        QVERIFY(rig.controller->popover().isVisible());
         rig.item->clickSecondary();
-        QVERIFY(!rig.controller->popover().isVisible());
-        QCOMPARE(rig.menuEntries(),
-                 (QStringList{"Settings…", "---", "Help ↗", "About Quorvel", "---", "Quit Quorvel"}));
+        QVERIFY(!popover.isVisible());
+        QStringList entries;
+        for (QAction *action : rig.item->shownMenu->actions())
+            entries << (action->isSeparator() ? QStringLiteral("---") : action->text());
+        QCOMPARE(entries, (QStringList{"Settings…", "---", "Help ↗", "About Quorvel", "---", "Quit Quorvel"}));
         QCOMPARE(rig.menuEntry(5)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
         rig.item->clickPrimary();
-        QVERIFY(rig.controller->popover().isVisible());
-        // A fresh menu each time.
+        QVERIFY(popover.isVisible());
         QPointer<QMenu> first = rig.item->shownMenu;
         rig.item->clickSecondary();
         QVERIFY(rig.item->shownMenu && rig.item->shownMenu != first);
+
+        // The menu's commands.
+        UrlCatcher opened;
+        for (const int entry : {0, 3, 2}) // settings, about, help
+            rig.menuEntry(entry)->trigger();
+        QCOMPARE(rig.commands->settings, 1);
+        QCOMPARE(rig.commands->about, 1);
+        QCOMPARE(opened.opened, QList<QUrl>{QUrl(QStringLiteral("https://quorvel.app/quorvel/help/"))});
+
+        // Nothing runs: quitting needs no confirmation.
+        rig.menuEntry(5)->trigger();
+        QCOMPARE(rig.sim.terminations, 1);
+        QVERIFY(rig.sim.quitAlerts.isEmpty());
+
+        // A running session asks first; the answer here is "cancel".
+        rig.setState(timedRunning(600));
+        rig.item->clickSecondary();
+        rig.menuEntry(5)->trigger();
+        QCOMPARE(rig.sim.quitAlerts.size(), 1);
+        QCOMPARE(rig.sim.terminations, 1);
+
+        // Without the delegate the window commands only close the popover.
+        rig.commands.reset();
+        rig.item->clickSecondary();
+        rig.menuEntry(0)->trigger();
+        rig.menuEntry(2)->trigger();
+        QCOMPARE(opened.opened.size(), 1);
     }
 
     void rightClickOnTheItemThroughTheOpenPopover()
@@ -342,90 +291,42 @@ private slots:
         }
     }
 
-    void menuCommands()
+    // Offscreen there is no tray: the real item says so, the log names the backend it falls back
+    // to, and the menu opens as a window at once (a hosted item waits for a click). The tray
+    // paints its template in the palette's text colour and follows a new scheme.
+    void withoutATrayTheMenuIsAWindow()
     {
-        UrlSink sink;
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), &sink, "open");
         Rig rig;
-        rig.item->clickSecondary();
-        rig.menuEntry(0)->trigger();
-        rig.menuEntry(3)->trigger();
-        rig.menuEntry(2)->trigger();
-        QCOMPARE(rig.commands->settings, 1);
-        QCOMPARE(rig.commands->about, 1);
-        QCOMPARE(sink.opened, QList<QUrl>{QUrl(QStringLiteral("https://quorvel.app/quorvel/help/"))});
-
-        // Nothing runs: quitting needs no confirmation.
-        rig.menuEntry(5)->trigger();
-        QCOMPARE(rig.sim.terminations, 1);
-        QVERIFY(rig.sim.quitAlerts.isEmpty());
-
-        // A running session asks first; the answer here is "cancel".
-        rig.setState(timedRunning(600));
-        rig.item->clickSecondary();
-        rig.menuEntry(5)->trigger();
-        QCOMPARE(rig.sim.quitAlerts.size(), 1);
-        QCOMPARE(rig.sim.terminations, 1);
-
-        // Without the delegate the window commands only close the popover.
-        rig.commands.reset();
-        rig.item->clickPrimary();
-        rig.item->clickSecondary();
-        rig.menuEntry(0)->trigger();
-        rig.menuEntry(2)->trigger();
-        QCOMPARE(sink.opened.size(), 1);
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-    }
-
-    void withoutAHostTheMenuIsAWindow_data()
-    {
-        QTest::addColumn<bool>("hosted");
-        QTest::addColumn<QString>("backend");
-        QTest::newRow("tray") << true << "tray";
-        QTest::newRow("no tray") << false << "window";
-    }
-
-    void withoutAHostTheMenuIsAWindow()
-    {
-        QFETCH(bool, hosted);
-        QFETCH(QString, backend);
         LogCapture log;
-        Rig rig([&](FakeStatusItem &item) {
-            item.hosted = hosted;
-            item.backendName = backend;
-        });
-        QCOMPARE(log.lines().filter(QStringLiteral("status item")),
-                 QStringList{"[INFO] [app] status item ready, backend=" + backend});
-        QCOMPARE(rig.controller->popover().isVisible(), !hosted);
-    }
-
-    void trayPaintsTheTemplateInThePalettesTextColour()
-    {
-        LogCapture log;
-        TrayStatusItem tray; // the offscreen platform has no tray
-        QCOMPARE(tray.backend(), QStringLiteral("window"));
-        QVERIFY(!tray.isHosted());
-        QCOMPARE(log.lines(), QStringList{"[WARNING] [app] system tray unavailable, menu opens as a window"});
+        auto owned = std::make_unique<TrayStatusItem>();
+        TrayStatusItem &tray = *owned;
+        StatusBarController windowed(*rig.sim.app, *rig.language, nullptr, std::move(owned), rig.sim.defaults);
+        QVERIFY(windowed.popover().isVisible());
+        QCOMPARE(log.lines().filter(QStringLiteral("[app]")),
+                 (QStringList{"[WARNING] [app] system tray unavailable, menu opens as a window",
+                              "[INFO] [app] status item ready, backend=window"}));
 
         const auto inkOfIcon = [&tray] {
             const QImage shown = tray.icon().pixmap(QSize(24, 24)).toImage();
-            for (int i = 0; i < shown.width() * shown.height(); ++i)
-                if (qAlpha(shown.pixel(i % shown.width(), i / shown.width())) == 255)
-                    return QColor(shown.pixel(i % shown.width(), i / shown.width()));
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x)
+                    if (qAlpha(shown.pixel(x, y)) == 255)
+                        return QColor(shown.pixel(x, y));
             return QColor();
         };
         const QPalette original = QApplication::palette();
-        QPalette palette = original;
-        palette.setColor(QPalette::WindowText, QColor(0x20, 0x30, 0x40));
-        QApplication::setPalette(palette);
-        tray.setImage(StatusImage::compose(QStringLiteral("MenuBarActive"), std::nullopt, std::nullopt, 1.0), true);
-        QCOMPARE(inkOfIcon(), QColor(0x20, 0x30, 0x40));
-        // A dark scheme arrives later: the icon follows.
-        palette.setColor(QPalette::WindowText, QColor(0xf0, 0xf0, 0xf0));
-        QApplication::setPalette(palette);
+        for (const QColor ink : {QColor(0x20, 0x30, 0x40), QColor(0xf0, 0xf0, 0xf0)}) {
+            QPalette palette = original;
+            palette.setColor(QPalette::WindowText, ink);
+            QApplication::setPalette(palette);
+            QCOMPARE(inkOfIcon(), ink);
+        }
+        rig.setState(timedRunning(600)); // a new image under the scheme in force
         QCOMPARE(inkOfIcon(), QColor(0xf0, 0xf0, 0xf0));
         QApplication::setPalette(original);
-        tray.setImage(QImage(), true);
+        // A missing icon (or a senseless ratio) gives no image, and the item shows none.
+        QVERIFY(StatusImage::compose(QStringLiteral("MenuBarIdle"), std::nullopt, std::nullopt, 0.0).isNull());
+        tray.setImage(StatusImage::compose(QStringLiteral("NoSuchIcon"), std::nullopt, std::nullopt, 1.0), true);
         QVERIFY(tray.icon().isNull());
     }
 };
