@@ -7,37 +7,12 @@
 #include "support/RealApp.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTest>
 
 // A failed check shows everything the app said: its output, its errors and its log.
 #define RVERIFY(app, condition) QVERIFY2((condition), (app).transcript().constData())
 
 namespace quorvel::test {
-
-inline QString standInTools()
-{
-    const QString fromEnvironment = qEnvironmentVariable("QUORVEL_TOOLS_DIR");
-    return fromEnvironment.isEmpty() ? QStringLiteral(QUORVEL_TOOLS_DIR) : fromEnvironment;
-}
-
-// A tools folder of links to the stand-ins, in `folder`, without `tool`; with
-// `notExecutable`, `tool` is there but cannot be run.
-inline QString toolsWithout(const QString &folder, const QString &tool, bool notExecutable)
-{
-    QDir().mkpath(folder);
-    for (const QFileInfo &entry : QDir(standInTools()).entryInfoList(QDir::Files | QDir::Executable)) {
-        if (entry.fileName() == tool) {
-            if (notExecutable) {
-                QFile::copy(entry.filePath(), folder + '/' + tool);
-                QFile::setPermissions(folder + '/' + tool, QFile::ReadOwner | QFile::WriteOwner);
-            }
-            continue;
-        }
-        QFile::link(entry.filePath(), folder + '/' + entry.fileName());
-    }
-    return folder;
-}
 
 // The ways a session is running when the fault strikes.
 inline bool startSession(RealApp &app, const QString &command, bool display)
@@ -58,24 +33,6 @@ inline bool startClosedLid(RealApp &app)
     return app.waitFor([&] { return app.sleepSetting() == QLatin1String("1"); });
 }
 
-// The rule file of the sandbox, as the stand-in sudo reads it.
-inline QString ruleFile(const RealApp &app)
-{
-    return app.sandbox(QStringLiteral("etc/sudoers.d/quorvel"));
-}
-
-// One history line of a harmless event (no line feed).
-inline QByteArray eventLine(qint64 seconds)
-{
-    return encodeEvent(VemoEvent::make(EventKind::TimedStarted{seconds}));
-}
-
-inline QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 inline bool writeFile(const QString &path, const QByteArray &content)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -83,25 +40,11 @@ inline bool writeFile(const QString &path, const QByteArray &content)
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
-// Every line of the file, blank ones dropped, with how many of them decode as events.
-struct HistoryLines {
-    QList<QByteArray> lines;
-    int decodable = 0;
-    QStringList kinds;
-};
-inline HistoryLines historyLines(const QString &path)
+// The history's lines, blank ones dropped; compared with historyKinds(), whether each is whole.
+inline qsizetype historyLineCount(const RealApp &app)
 {
-    HistoryLines result;
-    for (const QByteArray &line : readFile(path).split('\n')) {
-        if (line.isEmpty())
-            continue;
-        result.lines << line;
-        if (const auto event = decodeEvent(line)) {
-            ++result.decodable;
-            result.kinds << caseName(event->kind);
-        }
-    }
-    return result;
+    const QList<QByteArray> lines = readFile(app.historyPath()).split('\n');
+    return std::count_if(lines.begin(), lines.end(), [](const QByteArray &line) { return !line.isEmpty(); });
 }
 
 // The events recorded since the newest launch.

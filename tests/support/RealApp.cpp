@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QThread>
 
 #include <cerrno>
@@ -14,9 +13,13 @@
 
 namespace quorvel::test {
 
-namespace {
-const QString bundleFolder = QStringLiteral("/app.quorvel.Quorvel/");
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+namespace {
 
 bool isAlive(qint64 pid)
 {
@@ -25,13 +28,12 @@ bool isAlive(qint64 pid)
     // A child whose parent was killed waits, exited, for whoever adopted it to reap it: a
     // zombie holds nothing awake and counts as gone. (Where there is no /proc, it counts as
     // alive until reaped.)
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray line = stat.readAll();
-    const qsizetype name = line.lastIndexOf(')');
-    return name < 0 || line.mid(name + 2, 1) != "Z";
+    const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    const qsizetype name = stat.lastIndexOf(')');
+    return name < 0 || stat.mid(name + 2, 1) != "Z";
 }
+
+} // namespace
 
 RealApp::RealApp()
 {
@@ -40,27 +42,27 @@ RealApp::RealApp()
     writeSandbox(QStringLiteral("sim/power.json"), R"({"source":"ac","lowPower":false})");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     const QString home = m_dir.filePath(QStringLiteral("home"));
-    env.insert(QStringLiteral("QUORVEL_SIM_ROOT"), m_dir.filePath(QStringLiteral("sandbox")));
     env.insert(QStringLiteral("HOME"), home);
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
     env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
     env.insert(QStringLiteral("XDG_STATE_HOME"), home + QStringLiteral("/.local/state"));
     env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/.cache"));
+    env.insert(QStringLiteral("QUORVEL_SIM_ROOT"), m_dir.filePath(QStringLiteral("sandbox")));
     env.insert(QStringLiteral("TMPDIR"), m_dir.filePath(QStringLiteral("tmp")));
     // Each instance is the only one of its "user": its control socket is its own.
     env.insert(QStringLiteral("QUORVEL_RUNTIME_DIR"), m_dir.filePath(QStringLiteral("runtime")));
     // The texts a test looks for are the English ones, whatever the machine's language.
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-    env.remove(QStringLiteral("LANGUAGE"));
     // Update checks never leave the machine.
     env.insert(QStringLiteral("QUORVEL_UPDATE_FEED_URL"), QStringLiteral("http://127.0.0.1:9/quorvel/"));
-    // Fault switches are set per test, through the sandbox or setEnvironment(), never inherited.
-    for (const char *name : {"QUORVEL_SIM_CAFFEINATE_IGNORE_TERM", "QUORVEL_SIM_PMSET_IGNORE_WRITES",
-                             "QUORVEL_SIM_PMSET_GARBAGE", "QUORVEL_SIM_OSASCRIPT_ANSWER"})
-        env.remove(QString::fromLatin1(name));
     // Never the real system's tools, not even on a Mac.
     env.insert(QStringLiteral("QUORVEL_PLATFORM"), QStringLiteral("sim"));
+    // No language list of the machine's, and no fault switch: those are set per test, through
+    // the sandbox or setEnvironment(), never inherited.
+    for (const char *name : {"LANGUAGE", "QUORVEL_SIM_CAFFEINATE_IGNORE_TERM", "QUORVEL_SIM_PMSET_IGNORE_WRITES",
+                             "QUORVEL_SIM_PMSET_GARBAGE", "QUORVEL_SIM_OSASCRIPT_ANSWER"})
+        env.remove(QString::fromLatin1(name));
     m_process.setProcessEnvironment(env);
     m_process.setProgram(QStringLiteral(QUORVEL_EXECUTABLE));
     QObject::connect(&m_process, &QProcess::readyReadStandardOutput,
@@ -73,9 +75,7 @@ RealApp::RealApp()
         if (m_fileSizeLimit <= 0)
             return;
         ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{};
-        limit.rlim_cur = rlim_t(m_fileSizeLimit);
-        limit.rlim_max = RLIM_INFINITY;
+        const rlimit limit{rlim_t(m_fileSizeLimit), RLIM_INFINITY};
         ::setrlimit(RLIMIT_FSIZE, &limit);
     });
 }
@@ -93,24 +93,14 @@ RealApp::~RealApp()
 void RealApp::setEnvironment(const QString &name, const QString &value)
 {
     QProcessEnvironment env = m_process.processEnvironment();
-    if (value.isEmpty())
-        env.remove(name);
-    else
-        env.insert(name, value);
+    value.isEmpty() ? env.remove(name) : env.insert(name, value);
     m_process.setProcessEnvironment(env);
-}
-
-void RealApp::setFileSizeLimit(qint64 bytes)
-{
-    m_fileSizeLimit = bytes;
 }
 
 bool RealApp::liftFileSizeLimit()
 {
 #ifdef __linux__
-    rlimit limit{};
-    limit.rlim_cur = RLIM_INFINITY;
-    limit.rlim_max = RLIM_INFINITY;
+    const rlimit limit{RLIM_INFINITY, RLIM_INFINITY};
     return ::prlimit(pid_t(pid()), RLIMIT_FSIZE, &limit, nullptr) == 0;
 #else
     return false; // no way to change another process's limits
@@ -120,7 +110,6 @@ bool RealApp::liftFileSizeLimit()
 void RealApp::start(const QStringList &arguments)
 {
     m_launchOutputStart = m_output.size();
-    m_launchErrorsStart = m_errors.size();
     m_process.setArguments(arguments);
     m_process.start();
     m_process.waitForStarted(5000);
@@ -130,11 +119,6 @@ void RealApp::send(const QString &line)
 {
     m_process.write((line + QLatin1Char('\n')).toUtf8());
     m_process.waitForBytesWritten(1000);
-}
-
-void RealApp::closeInput()
-{
-    m_process.closeWriteChannel();
 }
 
 bool RealApp::waitFor(const std::function<bool()> &condition, int timeoutMs)
@@ -150,29 +134,10 @@ bool RealApp::waitFor(const std::function<bool()> &condition, int timeoutMs)
     return true;
 }
 
-bool RealApp::waitForExit(int timeoutMs)
+bool RealApp::waitForState(const QStringList &texts)
 {
-    return waitFor([this] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
-}
-
-bool RealApp::waitForOutput(const QString &text, int timeoutMs)
-{
-    return waitFor([&] { return launchOutput().contains(text); }, timeoutMs);
-}
-
-bool RealApp::waitForState(const QString &text, int timeoutMs)
-{
-    return waitFor([&] { return stateLine().contains(text); }, timeoutMs);
-}
-
-QString RealApp::folder(const QString &relative) const
-{
-    return m_dir.filePath(relative);
-}
-
-QString RealApp::sandbox(const QString &relative) const
-{
-    return m_dir.filePath(QStringLiteral("sandbox/") + relative);
+    const auto inLine = [this](const QString &text) { return stateLine().contains(text); };
+    return waitFor([&] { return std::all_of(texts.begin(), texts.end(), inLine); });
 }
 
 void RealApp::writeSandbox(const QString &relative, const QByteArray &content) const
@@ -182,24 +147,15 @@ void RealApp::writeSandbox(const QString &relative, const QByteArray &content) c
         file.write(content);
 }
 
-void RealApp::removeSandbox(const QString &relative) const
-{
-    QFile::remove(sandbox(relative));
-}
-
 QString RealApp::sleepSetting() const
 {
-    QFile file(sandbox(QStringLiteral("sim/disablesleep")));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+    return QString::fromUtf8(readFile(sandbox(QStringLiteral("sim/disablesleep")))).trimmed();
 }
 
 QList<qint64> RealApp::caffeinatePids() const
 {
     QList<qint64> pids;
-    QFile file(sandbox(QStringLiteral("sim/caffeinate.log")));
-    if (!file.open(QIODevice::ReadOnly))
-        return pids;
-    for (const QByteArray &line : file.readAll().split('\n'))
+    for (const QByteArray &line : readFile(sandbox(QStringLiteral("sim/caffeinate.log"))).split('\n'))
         if (const qint64 pid = line.split(' ').value(0).toLongLong(); pid > 0)
             pids << pid;
     return pids;
@@ -207,30 +163,15 @@ QList<qint64> RealApp::caffeinatePids() const
 
 QList<qint64> RealApp::livingCaffeinates() const
 {
-    QList<qint64> alive;
-    for (qint64 pid : caffeinatePids())
-        if (isAlive(pid))
-            alive << pid;
+    QList<qint64> alive = caffeinatePids();
+    alive.removeIf([](qint64 pid) { return !isAlive(pid); });
     return alive;
-}
-
-QString RealApp::historyPath() const
-{
-    return m_dir.filePath(QStringLiteral("home/.local/share")) + bundleFolder + QStringLiteral("EventHistory.jsonl");
-}
-
-QString RealApp::logPath() const
-{
-    return m_dir.filePath(QStringLiteral("home/.local/state")) + bundleFolder + QStringLiteral("diagnostic.log");
 }
 
 QStringList RealApp::historyKinds() const
 {
     QStringList kinds;
-    QFile file(historyPath());
-    if (!file.open(QIODevice::ReadOnly))
-        return kinds;
-    for (const QByteArray &line : file.readAll().split('\n'))
+    for (const QByteArray &line : readFile(historyPath()).split('\n'))
         if (const auto event = decodeEvent(line))
             kinds << caseName(event->kind);
     return kinds;
@@ -238,8 +179,7 @@ QStringList RealApp::historyKinds() const
 
 QString RealApp::log() const
 {
-    QFile file(logPath());
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    return QString::fromUtf8(readFile(logPath()));
 }
 
 QString RealApp::stateLine() const
@@ -251,34 +191,13 @@ QString RealApp::stateLine() const
     return {};
 }
 
-namespace {
-
-// Where each thread of a process that still runs is waiting, and the processes it waits for:
-// enough to tell a hang from a slow machine when a wait times out.
-QString whereItWaits(qint64 pid)
-{
-    QString text;
-    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
-    for (const QString &tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        auto read = [&](const char *name) {
-            QFile file(tasks.filePath(tid + QLatin1Char('/') + QLatin1String(name)));
-            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
-        };
-        text += QStringLiteral("thread %1 (%2): %3\n").arg(tid, read("comm"), read("wchan"));
-        const QString children = read("children");
-        if (!children.isEmpty())
-            text += QStringLiteral("  children: %1\n").arg(children);
-    }
-    return text;
-}
-
-} // namespace
-
 QByteArray RealApp::transcript() const
 {
-    QString text = "standard output:\n" + m_output + "\nstandard error:\n" + m_errors + "\nlog:\n" + log();
+    QString text = "standard output:\n" + m_output + "\nstandard error:\n" + m_errors + "\nlog:\n" + log()
+                   + QStringLiteral("\nexit code %1, %2").arg(m_process.exitCode()).arg(m_process.errorString());
+    // Where an app that still runs is waiting: enough to tell a hang from a slow machine.
     if (m_process.state() != QProcess::NotRunning)
-        text += "\nstill running:\n" + whereItWaits(m_process.processId());
+        text += "\nstill running, in " + QString::fromUtf8(readFile(QStringLiteral("/proc/%1/wchan").arg(pid())));
     return text.toUtf8();
 }
 
