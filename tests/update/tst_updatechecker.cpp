@@ -4,7 +4,6 @@
 #include "support/LogCapture.h"
 #include "update/NetworkUpdateFeedTransport.h"
 #include "update/UpdateChecker.h"
-#include "update/UpdateVersion.h"
 
 #include <QTest>
 
@@ -18,7 +17,12 @@ inline char *toString(const UpdateCheckState &state)
     return QTest::toString(describe(state));
 }
 } // namespace quorvel::UpdateCheck
-Q_DECLARE_METATYPE(quorvel::BundleInfo)
+// Published version and build, the running bundle, whether it is offered.
+using Release = std::tuple<QString, qint64, BundleInfo, bool>;
+// Manifest answer (empty: none ever comes), download answer, outcome, requests it took.
+using Feed = std::tuple<QByteArray, QByteArray, QString, int>;
+Q_DECLARE_METATYPE(Release)
+Q_DECLARE_METATYPE(Feed)
 
 namespace {
 
@@ -95,31 +99,27 @@ private slots:
 
     void versionAndBuild_data()
     {
-        QTest::addColumn<QString>("published");
-        QTest::addColumn<qint64>("build");
-        QTest::addColumn<BundleInfo>("local");
-        QTest::addColumn<bool>("newer");
-        auto add = [](const char *name, const char *published, qint64 build, std::optional<QString> local,
-                      QString localBuild, bool newer) {
-            QTest::newRow(name) << QString(published) << build << BundleInfo{local, localBuild} << newer;
-        };
-        add("same version and build", "1.5.0", 60, "1.5.0", "60", false);
-        add("shorter local, lower build", "1.5.0", 60, "1.5", "59", true);
-        add("numbers, not text", "1.10", 1, "1.9.9", "1", true);
-        add("major beats build", "2.0", 1, "1.9", "500", true);
-        add("older despite build", "1.9", 900, "2.0", "1", false);
-        add("same version, lower build", "1.5.0", 59, "1.5.0", "60", false);
-        add("five parts do not parse", "1.5.0.2.1", 99, "1.5", "1", false);
-        add("suffix does not parse", "1.6-beta", 99, "1.5", "1", false);
-        add("local version missing reads 0", "0.0.1", 1, std::nullopt, "1", true);
-        add("local build not a number reads 0", "1.5.0", 1, "1.5.0", "abc", true);
+        QTest::addColumn<Release>("release");
+        QTest::newRow("same version and build") << Release{"1.5.0", 60, {"1.5.0", "60"}, false};
+        QTest::newRow("shorter local, lower build") << Release{"1.5.0", 60, {"1.5", "59"}, true};
+        QTest::newRow("numbers, not text") << Release{"1.10", 1, {"1.9.9", "1"}, true};
+        QTest::newRow("major beats build") << Release{"2.0", 1, {"1.9", "500"}, true};
+        QTest::newRow("older despite build") << Release{"1.9", 900, {"2.0", "1"}, false};
+        QTest::newRow("same version, lower build") << Release{"1.5.0", 59, {"1.5.0", "60"}, false};
+        QTest::newRow("five parts do not parse") << Release{"1.5.0.2.1", 99, {"1.5", "1"}, false};
+        QTest::newRow("suffix does not parse") << Release{"1.6-beta", 99, {"1.5", "1"}, false};
+        QTest::newRow("local version missing reads 0") << Release{"0.0.1", 1, {std::nullopt, "1"}, true};
+        QTest::newRow("local build not a number reads 0") << Release{"1.5.0", 1, {"1.5.0", "abc"}, true};
+        // The release this build is, published exactly as the feed would: never offered as new,
+        // while its next build is.
+        const BundleInfo running = BundleInfo::running();
+        QTest::newRow("the running release") << Release{running.localVersion(), running.localBuild(), running, false};
+        QTest::newRow("its next build") << Release{running.localVersion(), running.localBuild() + 1, running, true};
     }
     void versionAndBuild()
     {
-        QFETCH(QString, published);
-        QFETCH(qint64, build);
-        QFETCH(BundleInfo, local);
-        QFETCH(bool, newer);
+        QFETCH(Release, release);
+        const auto &[published, build, local, newer] = release;
         serve({reply(200, json(published, build))});
         makeChecker(local);
         check();
@@ -130,80 +130,43 @@ private slots:
         QCOMPARE(server->requests().size(), newer ? 2 : 1); // nothing to offer: the download is not looked at
     }
 
-    // The release this build is, published exactly as the feed would: never offered as new,
-    // while its next build is.
-    void runningReleaseIsNotNew_data()
-    {
-        QTest::addColumn<qint64>("buildsAhead");
-        QTest::newRow("the running release") << qint64(0);
-        QTest::newRow("its next build") << qint64(1);
-    }
-    void runningReleaseIsNotNew()
-    {
-        QFETCH(qint64, buildsAhead);
-        const BundleInfo running = BundleInfo::running();
-        if (!running.shortVersionString)
-            QSKIP("this executable has no information dictionary");
-        // A real build: a version that parses and a build number of at least 1.
-        QVERIFY2(UpdateVersion::parse(running.localVersion()), qPrintable(running.localVersion()));
-        QVERIFY2(running.localBuild() >= 1, qPrintable(running.bundleVersion.value_or("absent")));
-        const qint64 published = running.localBuild() + buildsAhead;
-        serve({reply(200, json(running.localVersion(), published))});
-        makeChecker(running);
-        check();
-        QCOMPARE(checker->state(), buildsAhead ? available(running.localVersion(), published)
-                                               : UpdateCheckState(UpdateCheck::UpToDate{}));
-    }
-
-    void aboutVersionLine()
-    {
-        QCOMPARE((BundleInfo{"2.1.0", "57"}.aboutVersionLine()), "v2.1.0 (57)");
-        QCOMPARE(BundleInfo{}.aboutVersionLine(), "v1.0.0 (1)");
-    }
-
-    // What the feed answers (an empty answer never comes), the outcome and the requests it took.
     void feedAnswers_data()
     {
-        QTest::addColumn<QByteArray>("manifestAnswer");
-        QTest::addColumn<QByteArray>("fileAnswer");
-        QTest::addColumn<QString>("outcome");
-        QTest::addColumn<int>("requests");
-        auto add = [](const QByteArray &name, const QByteArray &manifest, const QByteArray &file, const char *outcome,
-                      int requests) {
-            QTest::newRow(name.constData()) << manifest << file << QString(outcome) << requests;
-        };
-        add("manifest not modified", reply(304), file(), "manifestInvalid", 1);
-        add("manifest not found", reply(404), file(), "manifestInvalid", 1);
-        add("manifest body with an error status", reply(500, json()), file(), "manifestInvalid", 1);
-        add("manifest not JSON", reply(200, "<html>hello</html>"), file(), "manifestInvalid", 1);
-        add("build as text", reply(200, R"({"latest":{"version":"2","build":"60","downloadURL":"x"}})"), file(),
-            "manifestInvalid", 1);
-        add("download of length 0", reply(200, json()), file("0"), "downloadMissing", 2);
-        add("download without a length", reply(200, json()), file(""), "downloadMissing", 2);
-        add("download not found", reply(200, json()), reply(404), "downloadMissing", 2);
-        add("manifest redirected", reply(302, {}, "Location: /mirror/version.json\r\n"), file(), "available", 3);
-        add("manifest never answers", "", file(), "network", 1);
+        QTest::addColumn<Feed>("feed");
+        const auto add = [](const QByteArray &name, const Feed &feed) { QTest::newRow(name.constData()) << feed; };
+        add("manifest not modified", {reply(304), file(), "manifestInvalid", 1});
+        add("manifest not found", {reply(404), file(), "manifestInvalid", 1});
+        add("manifest body with an error status", {reply(500, json()), file(), "manifestInvalid", 1});
+        add("manifest not JSON", {reply(200, "<html>hello</html>"), file(), "manifestInvalid", 1});
+        add("build as text",
+            {reply(200, R"({"latest":{"version":"2","build":"60","downloadURL":"x"}})"), file(), "manifestInvalid", 1});
+        add("download of length 0", {reply(200, json()), file("0"), "downloadMissing", 2});
+        add("download without a length", {reply(200, json()), file(""), "downloadMissing", 2});
+        add("download not found", {reply(200, json()), reply(404), "downloadMissing", 2});
+        add("manifest redirected", {reply(302, {}, "Location: /mirror/version.json\r\n"), file(), "available", 3});
+        add("manifest never answers", {"", file(), "network", 1});
         // A manifest is small: a body beyond the bound is refused, whether it says so or not.
         const qint64 bound = NetworkUpdateFeedTransport::maxManifestBytes;
-        add("manifest at the bound", reply(200, json() + QByteArray(bound - json().size(), ' ')), file(), "available",
-            2);
-        add("manifest of 50 MB", reply(200, json() + QByteArray(50 * 1024 * 1024, ' ')), file(), "manifestInvalid", 1);
-        add("manifest announcing 50 MB", "HTTP/1.1 200 OK\r\nContent-Length: 52428800\r\n\r\n" + json(), file(),
-            "manifestInvalid", 1);
-        add("redirect loop", reply(302, {}, "Location: /quorvel/version.json\r\n"), file(), "network",
-            NetworkUpdateFeedTransport::maxRedirects + 1);
-        add("redirect to a file", reply(302, {}, "Location: file:///etc/hostname\r\n"), file(), "network", 1);
-        add("redirect to ftp", reply(302, {}, "Location: ftp://127.0.0.1/version.json\r\n"), file(), "network", 1);
-        add("download never answers", reply(200, json()), "", "network", 2);
+        add("manifest at the bound",
+            {reply(200, json() + QByteArray(bound - json().size(), ' ')), file(), "available", 2});
+        add("manifest of 50 MB",
+            {reply(200, json() + QByteArray(50 * 1024 * 1024, ' ')), file(), "manifestInvalid", 1});
+        add("manifest announcing 50 MB",
+            {"HTTP/1.1 200 OK\r\nContent-Length: 52428800\r\n\r\n" + json(), file(), "manifestInvalid", 1});
+        add("redirect loop", {reply(302, {}, "Location: /quorvel/version.json\r\n"), file(), "network",
+                              NetworkUpdateFeedTransport::maxRedirects + 1});
+        add("redirect to a file", {reply(302, {}, "Location: file:///etc/hostname\r\n"), file(), "network", 1});
+        add("redirect to ftp", {reply(302, {}, "Location: ftp://127.0.0.1/version.json\r\n"), file(), "network", 1});
+        add("download never answers", {reply(200, json()), "", "network", 2});
         for (const char *name :
              {"../x.dmg", "sub/x.dmg", "https://example.com/x.dmg", "", "sub\\\\x.dmg", "x:y.dmg", "x..dmg"})
-            add("download name " + QByteArray(name), reply(200, json("1.5.0", 60, name)), file(), "downloadInvalid", 1);
+            add("download name " + QByteArray(name),
+                {reply(200, json("1.5.0", 60, name)), file(), "downloadInvalid", 1});
     }
     void feedAnswers()
     {
-        QFETCH(QByteArray, manifestAnswer);
-        QFETCH(QByteArray, fileAnswer);
-        QFETCH(QString, outcome);
+        QFETCH(Feed, feed);
+        const auto &[manifestAnswer, fileAnswer, outcome, requests] = feed;
         serve({manifestAnswer}, fileAnswer);
         server->route("GET /mirror/version.json", {reply(200, json())});
         // Short time-outs where the feed stays silent, so that the suite does not wait for them.
@@ -214,7 +177,7 @@ private slots:
         QCOMPARE(describe(checker->state()), ok ? describe(available()) : "failed(" + outcome + ")");
         QCOMPARE(log->lines().filter("update check"),
                  QStringList{logLine(ok ? ": available remote=1.5.0(60)" : " failed (manual): " + outcome)});
-        QTEST(int(server->requests().size()), "requests");
+        QCOMPARE(server->requests().size(), requests);
         // Every attempt counts as a check, failed or not.
         QCOMPARE(defaults->value(lastCheckAt).toDouble(), clock->now().toMSecsSinceEpoch() / 1000.0);
         // The manifest is asked for as JSON, never from a cache.
