@@ -99,61 +99,50 @@ private slots:
         QCOMPARE(sleepSetting(), 0);
     }
 
-    // A hostile temporary folder never reaches a shell: nothing runs, nothing is created.
-    void hostileTemporaryFolder_data()
+    // A hostile temporary folder never reaches a shell: nothing runs, nothing is created. A copy
+    // replaced between the visudo check and the administrator line is never installed; untouched,
+    // the same install goes through. No copy stays behind either way.
+    void temporaryCopy_data()
     {
         QTest::addColumn<QString>("name"); // "@" stands for a marker file a breakout would create
-        QTest::newRow("double quote") << "q\";touch @;echo \"";
-        QTest::newRow("semicolon") << "q;touch @";
-        QTest::newRow("substitution") << "q$(touch @)";
-        QTest::newRow("newline") << "q\ntouch @\n";
-        QTest::newRow("space") << "q touch @";
-        QTest::newRow("single quote") << "q';touch @;'";
-        QTest::newRow("backtick") << "q`touch @`";
+        QTest::addColumn<bool>("swap");
+        QTest::newRow("double quote") << "q\";touch @;echo \"" << false;
+        QTest::newRow("semicolon") << "q;touch @" << false;
+        QTest::newRow("substitution") << "q$(touch @)" << false;
+        QTest::newRow("newline") << "q\ntouch @\n" << false;
+        QTest::newRow("space") << "q touch @" << false;
+        QTest::newRow("single quote") << "q';touch @;'" << false;
+        QTest::newRow("backtick") << "q`touch @`" << false;
+        QTest::newRow("swapped after the check") << "swap" << true;
+        QTest::newRow("untouched") << "plain" << false;
     }
-    void hostileTemporaryFolder()
+    void temporaryCopy()
     {
         QFETCH(QString, name);
+        QFETCH(bool, swap);
         const QString marker = root.filePath("pwned");
-        Setup hostile = setup;
-        hostile.temporaryDirectory = root.filePath(name.replace("@", marker));
-        QVERIFY(QDir().mkpath(hostile.temporaryDirectory));
+        const bool hostile = name.contains('@'), installs = !hostile && !swap;
+        Setup install = setup;
+        install.temporaryDirectory = root.filePath(name.replace("@", marker));
+        QVERIFY(QDir().mkpath(install.temporaryDirectory));
         QStringList ran;
-        hostile.runShell = [&](const QString &line) { return ran << line, setup.runShell(line); };
-        QCOMPARE(makeGrantor(hostile)(), Result<>(VemoError::authorizationInstallFailed));
-        QCOMPARE(ran, QStringList());
-        QVERIFY(!QFileInfo::exists(marker));
-        QCOMPARE(QDir(hostile.temporaryDirectory).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
-        QVERIFY(!QFileInfo::exists(sim.mapPath(ruleFilePath)));
-    }
-
-    // A copy replaced between the visudo check and the administrator line is never installed.
-    void swappedCopyIsNotInstalled()
-    {
-        Setup swapping = setup;
-        swapping.temporaryDirectory = root.filePath("swap");
-        QVERIFY(QDir().mkpath(swapping.temporaryDirectory));
-        swapping.runShell = [&](const QString &line) {
-            if (line.startsWith("osascript")) {
-                QDirIterator copies(swapping.temporaryDirectory, {"*.tmp"}, QDir::Files, QDirIterator::Subdirectories);
-                while (copies.hasNext()) {
-                    QFile copy(copies.next());
-                    copy.remove(); // its mode is 0440; the folder is ours
-                    if (copy.open(QIODevice::WriteOnly))
-                        copy.write("ALL ALL=(ALL) NOPASSWD: ALL\n");
-                }
+        install.runShell = [&](const QString &line) {
+            QDirIterator copies(install.temporaryDirectory, {"*.tmp"}, QDir::Files, QDirIterator::Subdirectories);
+            while (swap && line.startsWith("osascript") && copies.hasNext()) {
+                QFile copy(copies.next());
+                copy.remove(); // its mode is 0440; the folder is ours
+                if (copy.open(QIODevice::WriteOnly))
+                    copy.write("ALL ALL=(ALL) NOPASSWD: ALL\n");
             }
-            return setup.runShell(line);
+            return ran << line, setup.runShell(line);
         };
         write(simlayout::kAdminAnswerFile, "approve");
-        QCOMPARE(makeGrantor(swapping)(), Result<>(VemoError::authorizationInstallFailed));
-        QVERIFY(!QFileInfo::exists(sim.mapPath(ruleFilePath)));
+        QCOMPARE(makeGrantor(install)(), installs ? Result<>() : Result<>(VemoError::authorizationInstallFailed));
+        QCOMPARE(ran.isEmpty(), hostile);
+        QVERIFY(!QFileInfo::exists(marker));
+        QCOMPARE(QDir(install.temporaryDirectory).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+        QCOMPARE(QFile::remove(sim.mapPath(ruleFilePath)), installs);
         QVERIFY(!QFileInfo::exists(sim.sandboxPath("/etc/sudoers.d/quorvel.pending")));
-        QCOMPARE(QDir(swapping.temporaryDirectory).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
-        // Untouched, the same install goes through.
-        swapping.runShell = setup.runShell;
-        QCOMPARE(makeGrantor(swapping)(), Result<>());
-        QVERIFY(QFile::remove(sim.mapPath(ruleFilePath)));
     }
 };
 

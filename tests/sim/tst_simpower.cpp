@@ -4,10 +4,11 @@
 #include "platform/sim/SimPower.h"
 
 #include <QProcess>
-#include <QSaveFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstdio>
 
 using namespace quorvel;
 
@@ -19,23 +20,20 @@ bool write(const QString &path, const QByteArray &content)
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
+// As a tool that saves atomically does it: a new file renamed over the old one.
 bool replace(const QString &path, const QByteArray &content)
 {
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit();
+    return write(path + ".new", content) && std::rename(QFile::encodeName(path + ".new"), QFile::encodeName(path)) == 0;
 }
 
-// "battery 23 lowPower": the source, the level if any, and low power when on.
+// "battery 23 lowPower": the source, the level if any, and low power when on ("lowPower?": unknown).
 QString describe(const PowerContext &c)
 {
-    const char *sources[] = {"unknown", "battery", "ac"};
-    return sources[c.powerSource == PowerSource::battery        ? 1
-                   : c.powerSource == PowerSource::powerAdapter ? 2
-                                                                : 0]
+    return QStringList{"battery", "ac", "unknown"}.at(int(c.powerSource))
            + (c.batteryLevel ? ' ' + QString::number(*c.batteryLevel) : "")
-           + (!c.isLowPowerModeEnabled   ? " lowPower?"
-              : *c.isLowPowerModeEnabled ? " lowPower"
-                                         : "");
+           + (c.isLowPowerModeEnabled == true ? " lowPower"
+              : c.isLowPowerModeEnabled       ? ""
+                                              : " lowPower?");
 }
 
 } // namespace
