@@ -8,9 +8,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRect>
-#include <QString>
-#include <QStringList>
-#include <functional>
 #include <optional>
 
 namespace quorvel::test {
@@ -29,13 +26,10 @@ public:
     std::optional<QRect> trayRect() const;
     void click(const QPoint &at, int button = 1) const;
     void moveMouse(const QPoint &at) const;
-    // A screenshot of the whole display (for people, not for asserts).
-    bool screenshot(const QString &path) const;
 
 private:
     QString m_display;
-    QProcess m_xvfb;
-    QProcess m_trayer;
+    QProcess m_xvfb, m_trayer;
 };
 
 // The app's map of its visible windows (QUORVEL_UI_MAP).
@@ -46,7 +40,7 @@ public:
     {
     }
     QJsonArray windows() const;
-    // The first visible widget with this object name, or a window whose class is `name`.
+    // The first visible widget with this object name.
     std::optional<QJsonObject> find(const QString &name) const;
     std::optional<QJsonObject> windowOfClass(const QString &className) const;
     static QPoint centre(const QJsonObject &item);
