@@ -47,7 +47,6 @@ struct PopoverRig {
 
     AppStateStore &store() { return app.app->store(); }
 
-    // Replaces the timed session, closed-lid state, authorization, power and leftover flag.
     void setState(const VemoState &state) { store().setState(state); }
 
     // Hands the popover a checker that is about to learn of a newer release.
@@ -62,20 +61,13 @@ struct PopoverRig {
     }
 };
 
-inline PowerContext onBattery(qint64 level)
-{
-    PowerContext p;
-    p.powerSource = PowerSource::battery;
-    p.batteryLevel = level;
-    return p;
-}
-
 // The states the popover is tested and pictured in, by name: each starts from a quiet state
 // with the rule in place, on the power adapter.
 inline const QList<std::pair<const char *, std::function<void(VemoState &)>>> &menuStates()
 {
     using namespace TimedSession;
     using namespace Clamshell;
+    const auto battery = [](qint64 level) { return PowerContext{PowerSource::battery, level, {}, {}, {}}; };
     static const QList<std::pair<const char *, std::function<void(VemoState &)>>> states = {
         {"fresh-unknown", [](VemoState &s) { s.authorization = Authorization::Unknown{}; }},
         {"fresh-no-rule", [](VemoState &s) { s.authorization = Authorization::Required{}; }},
@@ -84,47 +76,25 @@ inline const QList<std::pair<const char *, std::function<void(VemoState &)>>> &m
         {"timed-above-minimum", [](VemoState &s) { s.timedSession = Running{1801}; }},
         {"timed-at-maximum", [](VemoState &s) { s.timedSession = Running{28800}; }},
         {"indefinite-display-on",
-         [](VemoState &s) {
-             s.timedSession = RunningPermanent{};
-             s.displayAwake = DisplayAwake::On{};
-         }},
+         [](VemoState &s) { s.timedSession = RunningPermanent{}, s.displayAwake = DisplayAwake::On{}; }},
         {"starting", [](VemoState &s) { s.timedSession = TimedSession::Starting{}; }},
         {"stopping", [](VemoState &s) { s.timedSession = TimedSession::Stopping{}; }},
         {"timed-failed", [](VemoState &s) { s.timedSession = TimedSession::Failed{VemoError::caffeinateUnavailable}; }},
         {"lid-on-battery",
-         [](VemoState &s) {
-             s.power = onBattery(64);
-             s.timedSession = Running{3000};
-             s.clamshell = RunningOnBattery{64};
+         [=](VemoState &s) {
+             s.power = battery(64), s.timedSession = Running{3000}, s.clamshell = RunningOnBattery{64};
          }},
         {"lid-on-adapter", [](VemoState &s) { s.clamshell = RunningOnPowerAdapter{}; }},
-        {"lid-low-battery",
-         [](VemoState &s) {
-             s.power = onBattery(23);
-             s.clamshell = LowBatteryWarning{23};
-         }},
-        {"lid-safety-stopped",
-         [](VemoState &s) {
-             s.power = onBattery(18);
-             s.clamshell = SafetyStopped{18};
-         }},
+        {"lid-low-battery", [=](VemoState &s) { s.power = battery(23), s.clamshell = LowBatteryWarning{23}; }},
+        {"lid-safety-stopped", [=](VemoState &s) { s.power = battery(18), s.clamshell = SafetyStopped{18}; }},
         {"lid-safety-stopped-charging",
-         [](VemoState &s) {
-             s.power.batteryLevel = 18;
-             s.clamshell = SafetyStopped{18};
-         }},
+         [](VemoState &s) { s.power.batteryLevel = 18, s.clamshell = SafetyStopped{18}; }},
         {"lid-failed", [](VemoState &s) { s.clamshell = Clamshell::Failed{VemoError::readbackMismatch}; }},
         {"lid-authorizing",
-         [](VemoState &s) {
-             s.clamshell = AuthorizationRequired{};
-             s.authorization = Authorization::Granting{};
-         }},
+         [](VemoState &s) { s.clamshell = AuthorizationRequired{}, s.authorization = Authorization::Granting{}; }},
         {"leftover-authorized", [](VemoState &s) { s.startupResidual = true; }},
         {"leftover-unauthorized",
-         [](VemoState &s) {
-             s.startupResidual = true;
-             s.authorization = Authorization::Required{};
-         }},
+         [](VemoState &s) { s.startupResidual = true, s.authorization = Authorization::Required{}; }},
     };
     return states;
 }
