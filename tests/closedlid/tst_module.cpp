@@ -1,6 +1,7 @@
 #include "ScriptedPmset.h"
 #include "support/LogCapture.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace quorvel;
@@ -66,6 +67,18 @@ private slots:
         QTest::newRow("failed start keeps it") << Row("enable", "timed sudoRefused", Off{}, Failed{failed}, failed);
         QTest::newRow("leftover without the rule")
             << Row("residual", "leftover noRule sudoRefused", Off{}, Off{}, failed, "startupResidualDetected");
+        const QString detected = "[ERROR] [startup] startup residual detected, sleepDisabled=1",
+                      takeOver =
+                          "[INFO] [startup] taking over residual via clamshell enable (preserves lid-open capability)";
+        QTest::newRow("leftover taken over")
+            << Row("takeover", "leftover", Off{}, onAdapter, {},
+                   "startupResidualDetected clamshellStarted startupResidualRestoredByUser", "",
+                   {detected, takeOver, info + "applied, sleepDisabled=1, onAdapter=true, battery=nil"});
+        QTest::newRow("take-over whose start fails") // the leftover stays flagged
+            << Row("takeover", "leftover applyExits1", Off{}, Failed{commandFailed}, commandFailed,
+                   "startupResidualDetected", "",
+                   {detected, takeOver, error + "apply failed, verdict=setFailed",
+                    info + "restored (disablesleep=0), readback=0"});
         QTest::newRow("revoke, nothing active") << Row("revoke", "", Off{}, Off{}, {}, "authorizationRevoked(true)");
         // Revoking waits for the override to be off, however it came to be on.
         const QString revokeAlert = "revokeWhileClamshellRunningTitle", restored = "startupResidualRestoredByUser";
@@ -104,6 +117,8 @@ private slots:
             QCOMPARE(rig.module->clamshellController().stopForQuit(), !row.error);
         else if (row.call == "revoke")
             rig.module->revokeAuthorization();
+        else if (row.call == "takeover")
+            rig.module->detectStartupResidual(), rig.scheduler->advance(1s);
         else if (row.call == "residual")
             rig.module->detectStartupResidual(), rig.scheduler->advance(1s), rig.module->restoreResidual();
         else
@@ -114,11 +129,13 @@ private slots:
         QCOMPARE(kindsOf(*rig.journal), row.events);
         QCOMPARE(rig.alerts.join(' '), row.alerts);
         const bool controller = QStringList{"apply", "stop", "quit"}.contains(row.call);
-        if (controller)
+        if (controller || row.call == "takeover")
             QCOMPARE(log.lines(), row.log);
         if (controller || (row.to == row.from && row.events.isEmpty())) // each switch: its command, one read-back
             QCOMPARE(rig.pmset.runs, 2 * (row.log.size() - row.log.filter("not applied").size()));
-        QCOMPARE(rig.store.state().startupResidual, row.call == "residual");
+        // A leftover stays flagged until it is restored or taken over.
+        QCOMPARE(rig.store.state().startupResidual,
+                 row.events.contains("Detected") && !row.events.contains("RestoredByUser"));
         if (row.setup.contains("timed")) // a start ends the timed session, a failed one leaves it running
             QCOMPARE(is<TimedSession::Running>(rig.store.state().timedSession), row.events.isEmpty());
         if (row.call == "revoke")
@@ -126,108 +143,55 @@ private slots:
     }
 
     // However the setting came to stay disabled, quitting restores it when the rule allows, and
-    // says so when it cannot. A take-over still pending never runs after the clean-up.
+    // says so when it cannot. A take-over still pending never runs after the clean-up. A report
+    // unreadable at quit proves nothing: quitting then trusts only what the state says was proven,
+    // and tries once more where a switch may still be in force.
     void quitLeavesSleepEnabled_data()
     {
-        QTest::addColumn<QString>("setup"); // how sleep came to stay disabled; "fixed": the fault is gone by quit
+        QTest::addColumn<QString>("setup"); // pmset's faults and the history, then "|" pmset's faults at quit
         QTest::addColumn<bool>("restored");
         QTest::addColumn<ClamshellState>("to");
-        const ClamshellState failedStart = Failed{VemoError::clamshellRestoreFailed};
-        QTest::newRow("failed start, fixed") << "failedStart fixed" << true << failedStart;
-        QTest::newRow("failed start") << "failedStart" << false << failedStart;
-        QTest::newRow("stop stuck, fixed") << "stuckStop fixed" << true << ClamshellState(Off{});
-        QTest::newRow("leftover, take-over pending") << "leftover" << true << ClamshellState(Off{});
-        QTest::newRow("leftover without the rule") << "leftover noRule" << false << ClamshellState(Off{});
+        const ClamshellState failedStart = Failed{VemoError::clamshellRestoreFailed}, off = Off{};
+        QTest::newRow("failed start, fixed") << "applyExits1 restoreNoEffect start|" << true << failedStart;
+        QTest::newRow("failed start") << "applyExits1 restoreNoEffect start|restoreNoEffect" << false << failedStart;
+        QTest::newRow("stop stuck, fixed") << "start unknown restoreNoEffect stop|" << true << off;
+        QTest::newRow("leftover, take-over pending") << "leftover|" << true << off;
+        QTest::newRow("leftover without the rule") << "leftover noRule|" << false << off;
+        QTest::newRow("unreadable, nothing switched") << "|unreadable" << true << off;
+        QTest::newRow("unreadable, started and stopped") << "start stop|unreadable" << true << off;
+        QTest::newRow("unreadable, failed start") << "unreadable start|unreadable" << false << failedStart;
+        QTest::newRow("unreadable, leftover") << "leftover|unreadable" << false << off;
     }
     void quitLeavesSleepEnabled()
     {
         QFETCH(QString, setup);
         QFETCH(bool, restored);
         QFETCH(ClamshellState, to);
-        Rig rig(adapter, !setup.contains("noRule"));
-        if (setup.contains("failedStart")) {
-            rig.pmset.faults = "applyExits1 restoreNoEffect";
-            rig.module->setClamshell(true);
-        } else if (setup.contains("stuckStop")) {
-            rig.module->setClamshell(true);
-            rig.store.setPower(unknown);
-            rig.pmset.faults = "restoreNoEffect";
-            rig.module->setClamshell(false);
-            QCOMPARE(rig.store.state().clamshell, ClamshellState(Stopping{}));
-        } else {
-            rig.pmset.sleepDisabled = 1;
-            rig.module->detectStartupResidual();
-        }
-        QCOMPARE(rig.pmset.sleepDisabled, 1);
-        if (setup.contains("fixed"))
-            rig.pmset.faults.clear();
-        QCOMPARE(rig.module->prepareForQuit(), restored);
-        rig.scheduler->advance(2s);
-        QCOMPARE(rig.pmset.sleepDisabled, restored ? 0 : 1);
-        QCOMPARE(rig.store.state().clamshell, to);
-        QCOMPARE(rig.store.state().startupResidual, setup.contains("noRule"));
-        QCOMPARE(rig.module->sleepStaysDisabledAtQuit(), setup.contains("noRule"));
-    }
-
-    // A report that cannot be read proves nothing: quitting then trusts only what the state
-    // says was proven, and tries once more where a switch may still be in force.
-    void unreadableReportAtQuit_data()
-    {
-        QTest::addColumn<QString>("history");
-        QTest::addColumn<bool>("clean");
-        QTest::newRow("nothing switched") << "" << true;
-        QTest::newRow("started and stopped") << "start stop" << true;
-        QTest::newRow("failed start") << "unreadable start" << false;
-        QTest::newRow("leftover") << "leftover" << false;
-    }
-    void unreadableReportAtQuit()
-    {
-        QFETCH(QString, history);
-        QFETCH(bool, clean);
-        Rig rig(adapter, true);
+        const QString history = setup.section('|', 0, 0);
+        Rig rig(adapter, !history.contains("noRule"));
+        rig.pmset.faults = history;
         if (history.contains("leftover"))
             rig.pmset.sleepDisabled = 1, rig.module->detectStartupResidual();
-        if (history.contains("unreadable"))
-            rig.pmset.faults = "unreadable";
         if (history.contains("start"))
             rig.module->setClamshell(true);
+        if (history.contains("unknown"))
+            rig.store.setPower(unknown);
         if (history.contains("stop"))
             rig.module->setClamshell(false);
-        rig.pmset.faults = "unreadable";
+        QCOMPARE(rig.pmset.sleepDisabled, int(history.contains(QRegularExpression("NoEffect|leftover"))));
+        if (history.contains("unknown")) // stuck in stopping
+            QCOMPARE(rig.store.state().clamshell, ClamshellState(Stopping{}));
+        rig.pmset.faults = setup.section('|', 1);
         const int runs = rig.pmset.runs;
-        QCOMPARE(rig.module->prepareForQuit(), clean);
-        // One reading; a restore (command and read-back) only where something may be in force.
-        QCOMPARE(rig.pmset.runs - runs, clean ? 1 : 3);
-    }
-
-    // The leftover's own lines; a take-over whose start fails leaves the leftover flagged.
-    void takeOver_data()
-    {
-        QTest::addColumn<QString>("faults");
-        QTest::addColumn<ClamshellState>("to");
-        QTest::addColumn<QString>("events");
-        QTest::newRow("taken over") << "" << ClamshellState(RunningOnPowerAdapter{})
-                                    << "startupResidualDetected clamshellStarted startupResidualRestoredByUser";
-        QTest::newRow("start fails") << "applyExits1" << ClamshellState(Failed{VemoError::systemCommandFailed})
-                                     << "startupResidualDetected";
-    }
-    void takeOver()
-    {
-        QFETCH(QString, faults);
-        QFETCH(ClamshellState, to);
-        QFETCH(QString, events);
-        Rig rig(adapter);
-        rig.pmset.sleepDisabled = 1;
-        rig.pmset.faults = faults;
-        log.clear();
-        rig.module->detectStartupResidual();
-        QCOMPARE(log.lines(), QStringList{"[ERROR] [startup] startup residual detected, sleepDisabled=1"});
-        rig.scheduler->advance(1s);
-        QCOMPARE(log.lines().value(1),
-                 "[INFO] [startup] taking over residual via clamshell enable (preserves lid-open capability)");
+        QCOMPARE(rig.module->prepareForQuit(), restored);
+        if (rig.pmset.faults
+            == "unreadable") // one reading; a restore (command and read-back) only where one may be due
+            QCOMPARE(rig.pmset.runs - runs, restored ? 1 : 3);
+        rig.scheduler->advance(2s);
+        QCOMPARE(rig.pmset.sleepDisabled, int(!restored && rig.pmset.faults != "unreadable"));
         QCOMPARE(rig.store.state().clamshell, to);
-        QCOMPARE(rig.store.state().startupResidual, !faults.isEmpty());
-        QCOMPARE(kindsOf(*rig.journal), events);
+        QCOMPARE(rig.store.state().startupResidual, history.contains("leftover") && !restored); // unproven: flagged
+        QCOMPARE(rig.module->sleepStaysDisabledAtQuit(), history.contains("noRule"));
     }
 
     // A safety stop whose restore fails keeps the mode running and tries again at the next
