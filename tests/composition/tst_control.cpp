@@ -1,9 +1,7 @@
 // Driving the running app from outside: the command line and address forms, the status
 // object, and `quorvel ctl` against the real executable on the simulated platform.
 
-#include "app/composition/ControlChannel.h"
 #include "app/composition/ControlCommands.h"
-#include "support/Printers.h"
 #include "support/RealApp.h"
 
 #include <QJsonDocument>
@@ -45,118 +43,77 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<qint64>("seconds"); // -1: refused
-        QTest::newRow("minutes") << "90m" << qint64(5400);
-        QTest::newRow("hours") << "2h" << qint64(7200);
-        QTest::newRow("both") << "1h30m" << qint64(5400);
-        QTest::newRow("seconds") << "5400" << qint64(5400);
-        QTest::newRow("capital and blanks") << " 3H " << qint64(10800);
-        QTest::newRow("eight hours") << "8h" << qint64(28800);
-        QTest::newRow("too long") << "8h1m" << qint64(-1);
-        QTest::newRow("too short") << "59" << qint64(-1);
-        QTest::newRow("negative") << "-90m" << qint64(-1);
-        QTest::newRow("word") << "soon" << qint64(-1);
-        QTest::newRow("empty") << "" << qint64(-1);
+        const std::initializer_list<std::pair<const char *, qint64>> rows = {
+            {"90m", 5400}, {"2h", 7200}, {"1h30m", 5400}, {"5400", 5400}, {" 3H ", 10800}, {"8h", 28800},
+            {"8h1m", -1},  {"59", -1},   {"-90m", -1},    {"soon", -1},   {"", -1}};
+        for (const auto &[text, seconds] : rows)
+            QTest::newRow(text) << QString(text) << seconds;
     }
     void durations()
     {
         QFETCH(QString, text);
-        QFETCH(qint64, seconds);
-        QCOMPARE(ControlCommands::parseDuration(text).value_or(-1), seconds);
+        QTEST(ControlCommands::parseDuration(text).value_or(-1), "seconds");
     }
 
-    void addresses_data()
+    // A link, or else the words after "ctl", and the request it makes: compact JSON, empty when
+    // a link is ignored or the command line is a usage error.
+    void requests_data()
     {
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<QString>("request"); // compact JSON, empty: ignored
-        QTest::newRow("start with duration") << "quorvel://start?duration=90m"
-                                             << R"({"command":"start","seconds":5400})";
-        QTest::newRow("start") << "quorvel://start"
-                               << R"({"command":"start","seconds":7200})";
-        QTest::newRow("stop") << "quorvel://stop"
-                              << R"({"command":"stop"})";
-        QTest::newRow("indefinite") << "quorvel://indefinite"
-                                    << R"({"command":"indefinite"})";
-        QTest::newRow("display on") << "quorvel://display?on=1"
-                                    << R"({"command":"display","on":true})";
-        QTest::newRow("display off") << "quorvel://display?on=0"
-                                     << R"({"command":"display","on":false})";
-        QTest::newRow("unknown host") << "quorvel://reboot"
-                                      << "";
-        QTest::newRow("other scheme") << "https://start?duration=90m"
-                                      << "";
-        QTest::newRow("bad duration") << "quorvel://start?duration=forever"
-                                      << "";
-        QTest::newRow("extra parameter") << "quorvel://start?duration=90m&force=1"
-                                         << "";
-        QTest::newRow("parameter where none belongs") << "quorvel://stop?now=1"
-                                                      << "";
-        QTest::newRow("display without value") << "quorvel://display"
-                                               << "";
-        QTest::newRow("a path") << "quorvel://start/now"
-                                << "";
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("request");
+        const auto row = [](const char *input, const char *request = "") {
+            QTest::newRow(input) << QString(input) << QString(request);
+        };
+        row("quorvel://start?duration=90m", R"({"command":"start","seconds":5400})");
+        row("quorvel://start", R"({"command":"start","seconds":7200})");
+        row("quorvel://stop", R"({"command":"stop"})");
+        row("quorvel://indefinite", R"({"command":"indefinite"})");
+        row("quorvel://display?on=1", R"({"command":"display","on":true})");
+        row("quorvel://display?on=0", R"({"command":"display","on":false})");
+        for (const char *ignored : {"quorvel://reboot", "https://start?duration=90m",
+                                    "quorvel://start?duration=forever", "quorvel://start?duration=90m&force=1",
+                                    "quorvel://stop?now=1", "quorvel://display", "quorvel://start/now"})
+            row(ignored);
+        row("start 3h --json", R"({"command":"start","seconds":10800})");
+        row("closed-lid on", R"({"command":"closedLid","on":true})");
+        row("quit --force", R"({"command":"quit","force":true})");
+        for (const char *usageError : {"display maybe", "start 1h 2h", ""})
+            row(usageError);
     }
-    void addresses()
+    void requests()
     {
-        QFETCH(QString, url);
-        QFETCH(QString, request);
-        const auto parsed = ControlCommands::parseUrl(QUrl(url));
-        QCOMPARE(parsed ? QString::fromUtf8(QJsonDocument(*parsed).toJson(QJsonDocument::Compact)) : QString(),
-                 request);
-    }
-
-    void commandLines_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("request"); // empty: a usage error
-        QTest::newRow("start 3h --json") << QStringList{"start", "3h", "--json"}
-                                         << R"({"command":"start","seconds":10800})";
-        QTest::newRow("closed-lid on") << QStringList{"closed-lid", "on"} << R"({"command":"closedLid","on":true})";
-        QTest::newRow("quit --force") << QStringList{"quit", "--force"} << R"({"command":"quit","force":true})";
-        QTest::newRow("display maybe") << QStringList{"display", "maybe"} << "";
-        QTest::newRow("start twice") << QStringList{"start", "1h", "2h"} << "";
-        QTest::newRow("nothing") << QStringList{} << "";
-    }
-    void commandLines()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, request);
-        const auto parsed = ControlCommands::parseArguments(arguments);
-        QCOMPARE(parsed.error.isEmpty(), !request.isEmpty());
-        if (!request.isEmpty())
-            QCOMPARE(QString::fromUtf8(QJsonDocument(parsed.request).toJson(QJsonDocument::Compact)), request);
+        QFETCH(QString, input);
+        std::optional<QJsonObject> request;
+        if (input.contains("://")) {
+            request = ControlCommands::parseUrl(QUrl(input));
+        } else if (const auto parsed = ControlCommands::parseArguments(input.split(' ', Qt::SkipEmptyParts));
+                   parsed.error.isEmpty()) {
+            request = parsed.request;
+        }
+        QTEST(request ? QString::fromUtf8(QJsonDocument(*request).toJson(QJsonDocument::Compact)) : "", "request");
     }
 
     // Every case of every part of the state survives the status object.
     void statusRoundTrips()
     {
-        using namespace quorvel;
-        const QList<TimedSessionState> timed{TimedSession::Off{},
-                                             TimedSession::Starting{},
-                                             TimedSession::Running{5409},
-                                             TimedSession::RunningPermanent{},
-                                             TimedSession::Stopping{},
-                                             TimedSession::Ended{},
-                                             TimedSession::Failed{VemoError::caffeinateUnavailable}};
-        const QList<DisplayAwakeState> display{DisplayAwake::Off{}, DisplayAwake::Starting{}, DisplayAwake::On{},
-                                               DisplayAwake::Stopping{},
-                                               DisplayAwake::Failed{VemoError::processLaunchFailed}};
-        const QList<ClamshellState> lid{Clamshell::Off{},
-                                        Clamshell::AuthorizationRequired{},
-                                        Clamshell::Starting{},
-                                        Clamshell::RunningOnPowerAdapter{},
-                                        Clamshell::RunningOnBattery{64},
-                                        Clamshell::LowBatteryWarning{23},
-                                        Clamshell::SafetyStopped{20},
-                                        Clamshell::Stopping{},
-                                        Clamshell::Failed{VemoError::clamshellRestoreFailed}};
-        const QList<AuthorizationState> authorization{Authorization::Unknown{},
-                                                      Authorization::Required{},
-                                                      Authorization::Granting{},
-                                                      Authorization::Granted{},
-                                                      Authorization::Denied{},
-                                                      Authorization::Revoked{},
-                                                      Authorization::Failed{VemoError::authorizationInstallFailed}};
-        for (qsizetype i = 0; i < 9; ++i) {
+        namespace T = TimedSession;
+        namespace D = DisplayAwake;
+        namespace C = Clamshell;
+        namespace A = Authorization;
+        using E = VemoError;
+        QList<TimedSessionState> timed;
+        QList<DisplayAwakeState> display;
+        QList<ClamshellState> lid;
+        QList<AuthorizationState> authorization;
+        timed << T::Off{} << T::Starting{} << T::Running{5409} << T::RunningPermanent{} << T::Stopping{} << T::Ended{}
+              << T::Failed{E::caffeinateUnavailable};
+        display << D::Off{} << D::Starting{} << D::On{} << D::Stopping{} << D::Failed{E::processLaunchFailed};
+        lid << C::Off{} << C::AuthorizationRequired{} << C::Starting{} << C::RunningOnPowerAdapter{}
+            << C::RunningOnBattery{64} << C::LowBatteryWarning{23} << C::SafetyStopped{20} << C::Stopping{}
+            << C::Failed{E::clamshellRestoreFailed};
+        authorization << A::Unknown{} << A::Required{} << A::Granting{} << A::Granted{} << A::Denied{} << A::Revoked{}
+                      << A::Failed{E::authorizationInstallFailed};
+        for (qsizetype i = 0; i < lid.size(); ++i) {
             VemoState state;
             state.timedSession = timed.at(i % timed.size());
             state.displayAwake = display.at(i % display.size());
@@ -164,9 +121,7 @@ private slots:
             state.authorization = authorization.at(i % authorization.size());
             state.power = {i % 2 ? PowerSource::battery : PowerSource::powerAdapter,
                            i % 3 ? std::optional<qint64>(i * 10) : std::nullopt,
-                           i % 2 ? std::optional(true) : std::nullopt,
-                           {},
-                           {}};
+                           i % 2 ? std::optional(true) : std::nullopt};
             state.startupResidual = i % 2;
             state.lastError = i % 3 ? std::optional(VemoError(i)) : std::nullopt;
             const QJsonObject status = ControlCommands::statusJson(state);
@@ -197,11 +152,12 @@ private slots:
         QVERIFY(app.waitFor([&] { return app.livingCaffeinates().size() == 1; }));
         QCOMPARE(ctl(app, {"display", "on"}).code, 0); // a relaunch with -d
         QVERIFY(app.waitFor([&] { return app.caffeinatePids().size() == 2 && app.livingCaffeinates().size() == 1; }));
-        QFile log(app.sandbox("sim/caffeinate.log"));
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QList<QByteArray> starts = log.readAll().trimmed().split('\n');
-        QVERIFY2(starts.first().contains("-i -t 5400") && starts.last().contains(" -i -d -t 5"),
-                 starts.last().constData());
+        const auto starts = [&] { // the stand-in's record of its command lines
+            QFile log(app.sandbox("sim/caffeinate.log"));
+            return log.open(QIODevice::ReadOnly) ? log.readAll().trimmed().split('\n') : QList<QByteArray>{""};
+        };
+        QVERIFY2(starts().first().contains("-i -t 5400") && starts().last().contains(" -i -d -t 5"),
+                 starts().last().constData());
 
         QCOMPARE(ctl(app, {"authorize"}).code, 0);
         QCOMPARE(ctl(app, {"closed-lid", "on"}).code, 0); // ends the timed session, as the menu does
@@ -231,8 +187,7 @@ private slots:
         QVERIFY(second.waitForExit());
         QCOMPARE(second.process().exitCode(), 0);
         QVERIFY(app.waitFor([&] { return app.caffeinatePids().size() == startsBefore + 1; }));
-        QFile again(log.fileName());
-        QVERIFY(again.open(QIODevice::ReadOnly) && again.readAll().trimmed().split('\n').last().contains("-t 2700"));
+        QVERIFY(starts().last().contains("-t 2700"));
         QCOMPARE(ctl(app, {"quit"}).code, 0);
         QVERIFY(app.waitForExit());
         QCOMPARE(app.historyKinds().last(), "appQuit");
