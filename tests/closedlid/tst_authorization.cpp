@@ -87,9 +87,8 @@ private slots:
         QFETCH(QString, listed);
         QTemporaryDir dir;
         RuleFileLocation at{dir.filePath("q"), ::getuid() + (defect == "owner"), ::getgid() + (defect == "group")};
-        QFile file(at.path);
-        QVERIFY(defect == "dir" ? QDir().mkdir(at.path) : defect == "missing" || file.open(QIODevice::WriteOnly));
-        file.close();
+        QVERIFY(defect == "dir" ? QDir().mkdir(at.path)
+                                : defect == "missing" || QFile(at.path).open(QIODevice::WriteOnly));
         ::chmod(QFile::encodeName(at.path).constData(), defect == "0444" ? 0444 : 0440);
         if (defect == "link")
             QVERIFY(QFile::link(dir.filePath("q"), at.path = dir.filePath("link")));
@@ -160,8 +159,7 @@ private slots:
                  "|| true) || (rm -f /etc/sudoers.d/quorvel.pending && false)\" with administrator privileges'");
     }
 
-    // The copy's folder is fresh and private; a temporary folder with any other character is
-    // refused before it is touched; id must name this process's own account.
+    // The copy's folder is fresh and private; id must name this process's own account.
     void temporaryCopyAndUser()
     {
         QTemporaryDir dir;
@@ -176,15 +174,11 @@ private slots:
         QVERIFY(QFileInfo(url.value())
                     .fileName()
                     .contains(QRegularExpression("^quorvel-authorization-[0-9A-F-]{36}\\.tmp$")));
-        QVERIFY(QDir(dir.filePath("a\"b")).mkpath("."));
-        QCOMPARE(makeTemporaryRuleURL(dir.filePath("a\"b")), Result<QString>(E::authorizationInstallFailed));
-        QCOMPARE(QDir(dir.filePath("a\"b")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 
         const auto id = [&](ShellResult result) { return currentUserName(shell([=](auto) { return result; }), "jo"); };
         QCOMPARE(id({"jo\n", 0, ""}), Result<QString>("jo"));
         QCOMPARE(id({"root\n", 0, ""}), Result<QString>(E::authorizationInvalidUser));
         QCOMPARE(id({"jo\n", 1, ""}), Result<QString>(E::authorizationInvalidUser));
-        QVERIFY(!ownAccountName().isEmpty());
     }
 
     // A request while the dialog is open, or once granted, is ignored; after a failure it is not.
@@ -208,9 +202,8 @@ private slots:
         AppStateStore store(PowerContext{});
         auto journal = std::make_shared<InMemoryEventJournal>(10);
         QList<AuthorizationState> during;
-        bool rulePresent = outcome.ok();
         AuthorizationManager manager(
-            &store, [&] { return Result<bool>(rulePresent); },
+            &store, [&] { return Result<bool>(outcome.ok()); },
             [&] { return during << store.state().authorization, manager.grant(), outcome; }, journal);
         manager.grant();
         QCOMPARE(store.state().authorization, state);
@@ -219,16 +212,6 @@ private slots:
                  QString("authorizationRequested authorization") + (outcome ? "Granted" : "Denied"));
         manager.grant();
         QCOMPARE(during, QList<AuthorizationState>(outcome ? 1 : 2, Granting{}));
-        if (!outcome)
-            return;
-        // Granted, and the rule has gone (or sudo no longer trusts it) since: asking again
-        // installs it again instead of doing nothing.
-        rulePresent = false;
-        log.clear();
-        manager.grant();
-        QCOMPARE(during.size(), 2);
-        QCOMPARE(store.state().authorization, S(Granted{}));
-        QCOMPARE(log.lines(), (QStringList{"[INFO] [authorization] authorization verify, rulePresent=false", line}));
     }
 
     // Only a read-back that no longer finds the rule proves a removal.

@@ -29,12 +29,11 @@ struct Run {
     QByteArray out, err;
 };
 
-QByteArray ruleText(const QString &user, const QStringList &commands = {kEnable, kDisable})
+// What the app installs, or one of its lines.
+QByteArray ruleText(const QString &user, const QString &only = {})
 {
-    QByteArray text;
-    for (const QString &command : commands)
-        text += (user + " ALL=(root) NOPASSWD: " + command + '\n').toUtf8();
-    return text;
+    return (only.isEmpty() ? SudoersAuthorization::ruleText(user) : user + " ALL=(root) NOPASSWD: " + only + '\n')
+        .toUtf8();
 }
 
 bool writeFile(const QString &path, const QByteArray &content, mode_t mode = 0644)
@@ -53,21 +52,21 @@ class StandIns : public QObject {
     std::optional<SimPlatform> m_sim;
 
     QString rule() const { return m_sim->mapPath("/etc/sudoers.d/quorvel"); }
-    void start(QProcess &process, const QString &program, const QStringList &args, const QStringList &env = {})
+    // `signal` is sent once the program is seen to keep running; a signalled end is minus the signal.
+    Run run(const QString &program, const QStringList &args, const QStringList &env = {}, int signal = 0)
     {
         QProcessEnvironment environment = m_sim->environment();
         for (const QString &pair : env)
             environment.insert(pair.section('=', 0, 0), pair.section('=', 1));
+        QProcess process;
         process.setProcessEnvironment(environment);
         process.start(program, args);
-    }
-    Run run(const QString &program, const QStringList &args, const QStringList &env = {})
-    {
-        QProcess process;
-        start(process, program, args, env);
+        if (signal && process.waitForStarted() && !process.waitForFinished(200))
+            ::kill(pid_t(process.processId()), signal);
         if (!process.waitForFinished(10000))
             process.kill(), process.waitForFinished();
-        return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+        const int code = process.exitStatus() == QProcess::CrashExit ? -process.exitCode() : process.exitCode();
+        return {code, process.readAllStandardOutput(), process.readAllStandardError()};
     }
     Run shell(const QString &line, const QStringList &env = {}) { return run("/bin/sh", {"-c", line}, env); }
     Run pmset(const QString &value, const QStringList &env = {"QUORVEL_SIM_ROOT_RIGHTS=1"})
@@ -98,55 +97,37 @@ private slots:
         QVERIFY(m_sim->ensureSandbox());
     }
 
-    void shellFindsTheStandIns()
-    {
-        for (const char *tool : {"sudo", "osascript"})
-            QCOMPARE(shell(QString("command -v ") + tool).out.trimmed(), (m_sim->toolsDir() + '/' + tool).toUtf8());
-        QCOMPARE(shell("command -v visudo").out.trimmed(), m_sim->visudoPath().toUtf8());
-        // A root-rights marker the parent carries must not reach the sim's children.
-        qputenv(simlayout::kRootRightsVariable, "1");
-        const Run r = pmset("1", {});
-        qunsetenv(simlayout::kRootRightsVariable);
-        QVERIFY(r.out.contains("must be run as root"));
-    }
-
     void caffeinate_data()
     {
         QTest::addColumn<QString>("args");
-        QTest::addColumn<int>("signal"); // sent once it is seen to keep running
-        QTest::addColumn<QProcess::ExitStatus>("status");
-        QTest::addColumn<int>("code"); // exit code, or the signal that ended it
-        QTest::newRow("-w names no process") << "-w 2147483647 -i -t 7200" << 0 << QProcess::NormalExit << 0;
-        QTest::newRow("bad -t") << "-t soon" << 0 << QProcess::NormalExit << 1;
-        QTest::newRow("unknown flag") << "-x" << 0 << QProcess::NormalExit << 1;
-        QTest::newRow("-t 0 runs until stopped") << "-i -d -t 0" << SIGTERM << QProcess::CrashExit << SIGTERM;
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("code");
+        QTest::newRow("-w names no process") << "-w 2147483647 -i -t 7200" << 0 << 0;
+        QTest::newRow("bad -t") << "-t soon" << 0 << 1;
+        QTest::newRow("unknown flag") << "-x" << 0 << 1;
+        QTest::newRow("-t 0 runs until stopped") << "-i -d -t 0" << SIGTERM << -SIGTERM;
     }
     void caffeinate()
     {
         QFETCH(QString, args);
         QFETCH(int, signal);
-        QProcess process;
-        start(process, m_sim->mapPath("/usr/bin/caffeinate"), args.split(' '));
-        QVERIFY(process.waitForStarted());
-        if (signal) {
-            QVERIFY(!process.waitForFinished(200));
-            ::kill(pid_t(process.processId()), signal);
-        }
-        QVERIFY(process.waitForFinished(5000));
-        QTEST(process.exitStatus(), "status");
-        QTEST(process.exitCode(), "code");
+        QTEST(run(m_sim->mapPath("/usr/bin/caffeinate"), args.split(' '), {}, signal).code, "code");
     }
 
-    // Only a write with root rights takes, yet every write exits 0: callers must read back.
-    void pmsetReportsAndLies()
+    // The shell finds the stand-ins. Only a write with root rights takes, yet every write exits 0:
+    // callers must read back. A root-rights marker the parent carries must not reach the sim's children.
+    void shellAndPmset()
     {
+        for (const char *tool : {"sudo", "osascript"})
+            QCOMPARE(shell(QString("command -v ") + tool).out.trimmed(), (m_sim->toolsDir() + '/' + tool).toUtf8());
+        QCOMPARE(shell("command -v visudo").out.trimmed(), m_sim->visudoPath().toUtf8());
         QCOMPARE(sleepDisabled(), "none");
+        qputenv(simlayout::kRootRightsVariable, "1");
         const Run r = pmset("1", {});
+        qunsetenv(simlayout::kRootRightsVariable);
         QVERIFY2(r.code == 0 && r.out.contains("must be run as root"), r.out);
         QCOMPARE(sleepDisabled(), "none");
-        QCOMPARE(pmset("1").code, 0);
-        QCOMPARE(sleepDisabled(), "1");
-        QCOMPARE(pmset("0").code, 0);
+        QCOMPARE(pmset("0").code, 0); // with root rights, as through sudo
         QCOMPARE(sleepDisabled(), "0");
         QVERIFY(pmset("on").code == 1 && pmset("on").out.startsWith("Usage: pmset"));
         QCOMPARE(pmset("1", {"QUORVEL_SIM_ROOT_RIGHTS=1", "QUORVEL_SIM_PMSET_IGNORE_WRITES=1"}).code, 0);
@@ -156,34 +137,30 @@ private slots:
     void sudoObeysOnlyAGoodRuleFile_data()
     {
         QTest::addColumn<QByteArray>("content"); // empty: no rule file
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("setup");      // "0444": its mode instead of 0440
         QTest::addColumn<bool>("enable");
         QTest::addColumn<bool>("disable");
         const QByteArray good = ruleText(kUser);
-        QTest::newRow("valid") << good << 0440 << "" << true << true;
-        QTest::newRow("missing") << QByteArray() << 0440 << "" << false << false;
-        QTest::newRow("mode 0444") << good << 0444 << "" << false << false;
-        QTest::newRow("mode 0644") << good << 0644 << "" << false << false;
-        QTest::newRow("symlink to a valid file") << good << 0440 << "symlink" << false << false;
-        QTest::newRow("wrong owner") << good << 0440 << "owner" << false << false;
-        QTest::newRow("CRLF line endings") << QByteArray(good).replace("\n", "\r\n") << 0440 << "" << false << false;
-        QTest::newRow("rule for another user") << ruleText(kUser + "x") << 0440 << "" << false << false;
-        QTest::newRow("only the enable command") << ruleText(kUser, {kEnable}) << 0440 << "" << true << false;
+        QTest::newRow("valid") << good << "" << true << true;
+        QTest::newRow("missing") << QByteArray() << "" << false << false;
+        QTest::newRow("mode 0444") << good << "0444" << false << false;
+        QTest::newRow("symlink to a valid file") << good << "symlink" << false << false;
+        QTest::newRow("wrong owner") << good << "owner" << false << false;
+        QTest::newRow("CRLF line endings") << QByteArray(good).replace("\n", "\r\n") << "" << false << false;
+        QTest::newRow("rule for another user") << ruleText(kUser + "x") << "" << false << false;
+        QTest::newRow("only the enable command") << ruleText(kUser, kEnable) << "" << true << false;
     }
     void sudoObeysOnlyAGoodRuleFile()
     {
         QFETCH(QByteArray, content);
-        QFETCH(int, mode);
         QFETCH(QString, setup);
         const QString file = setup == "symlink" ? m_dir->filePath("elsewhere") : rule();
-        QVERIFY(content.isEmpty() || writeFile(file, content, mode));
+        QVERIFY(content.isEmpty() || writeFile(file, content, setup == "0444" ? 0444 : 0440));
         if (setup == "symlink")
             QVERIFY(QFile::link(file, rule()));
         if (setup == "owner" && ::getuid() != 0)
             QSKIP("giving a file away needs root");
-        if (setup == "owner")
-            QVERIFY(::chown(QFile::encodeName(file), 65534, 65534) == 0);
+        QVERIFY(setup != "owner" || ::chown(QFile::encodeName(file), 65534, 65534) == 0);
         QTEST(allows(kEnable), "enable");
         QTEST(allows(kDisable), "disable");
         // The command line closed-lid mode runs, byte for byte.
@@ -225,31 +202,26 @@ private slots:
         QTest::newRow("install") << QByteArray() << true;
         QTest::newRow("install file:cancel") << cancelled << false;
         QTest::newRow("install env:fail") << failed << false;
-        QTest::newRow("odd\"name") << failed << false; // a quote in the path, escaped as the caller does
-        QTest::newRow("swapped") << failed << false;   // not the rule the line prints: never installed
+        QTest::newRow("swapped") << failed << false; // not the rule the line prints: never installed
         QTest::newRow("revoke file:approve") << QByteArray() << false;
         QTest::newRow("revoke env:cancel") << cancelled << true;
         QTest::newRow("revoke file:fail") << failed << true;
     }
     void administratorDialog()
     {
-        const QString action = QString(QTest::currentDataTag()).section(' ', 0, 0);
-        const QString answer = QString(QTest::currentDataTag()).section(' ', 1);
+        const QString tag = QTest::currentDataTag(), action = tag.section(' ', 0, 0), answer = tag.section(' ', 1);
         QFETCH(QByteArray, error);
         const QByteArray text = ruleText(kUser);
         const QString legacy = m_sim->mapPath("/etc/sudoers.d/vemo");
         QVERIFY(writeFile(legacy, "old\n", 0440));
         if (answer.startsWith("file:"))
             QVERIFY(writeFile(m_sim->sandboxPath(simlayout::kAdminAnswerFile), answer.mid(5).toUtf8() + '\n'));
+        const QString temp = m_dir->filePath("quorvel-authorization.tmp");
         // The administrator lines exactly as the authorization code builds them.
-        QString line = "osascript -e 'do shell script \"rm /etc/sudoers.d/quorvel\" with administrator privileges'";
-        if (action == "revoke") {
-            QVERIFY(writeFile(rule(), text, 0440));
-        } else {
-            const QString temp = m_dir->filePath(action == "install" ? "quorvel-authorization.tmp" : action);
-            QVERIFY(writeFile(temp, action == "swapped" ? "ALL ALL=(ALL) NOPASSWD: ALL\n" : text, 0440));
-            line = SudoersAuthorization::installAdminLine(temp, kUser);
-        }
+        QVERIFY(writeFile(action == "revoke" ? rule() : temp,
+                          action == "swapped" ? "ALL ALL=(ALL) NOPASSWD: ALL\n" : text, 0440));
+        const QString line = action == "revoke" ? SudoersAuthorization::revokeAdminLine()
+                                                : SudoersAuthorization::installAdminLine(temp, kUser);
         const Run r =
             shell(line, answer.startsWith("env:") ? QStringList{"QUORVEL_SIM_OSASCRIPT_ANSWER=" + answer.mid(4)}
                                                   : QStringList());
