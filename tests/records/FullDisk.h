@@ -14,23 +14,15 @@ public:
     explicit FullDisk(qint64 bytes)
     {
         ::getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = rlim_t(bytes);
+        const rlimit limit{rlim_t(bytes), m_saved.rlim_max};
         m_ok = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
     }
-    ~FullDisk()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_handler);
-    }
-    FullDisk(const FullDisk &) = delete;
-    FullDisk &operator=(const FullDisk &) = delete;
+    ~FullDisk() { ::setrlimit(RLIMIT_FSIZE, &m_saved), std::signal(SIGXFSZ, m_handler); }
     bool ok() const { return m_ok; }
 
 private:
     rlimit m_saved{};
-    void (*m_handler)(int) = nullptr;
+    void (*m_handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
     bool m_ok = false;
 };
 

@@ -44,12 +44,11 @@ private slots:
     {
         QTest::addColumn<QVariant>("stored");
         QTest::addColumn<int>("lowest"); // the first of debug, info, warning, error that gets through
+        const std::initializer_list<std::pair<const char *, int>> rows = {
+            {"debug", 0}, {"warning", 2}, {"error", 3}, {"Debug", 1}, {"verbose", 1}}; // letter case counts
         QTest::newRow("absent") << QVariant() << 1;
-        QTest::newRow("debug") << QVariant("debug") << 0;
-        QTest::newRow("warning") << QVariant("warning") << 2;
-        QTest::newRow("error") << QVariant("error") << 3;
-        QTest::newRow("other letter case") << QVariant("Debug") << 1;
-        QTest::newRow("other text") << QVariant("verbose") << 1;
+        for (const auto &[stored, lowest] : rows)
+            QTest::newRow(stored) << QVariant(stored) << lowest;
     }
     void minimumLevelIsReadOnce()
     {
@@ -138,9 +137,7 @@ private slots:
         QCOMPARE(readAll(sink.path()), before);
         sink.write("[INFO] [app] after");
         const QByteArray after = readAll(sink.path());
-        QVERIFY(after.startsWith(before));
-        QVERIFY(after.endsWith(" [INFO] [app] after\n"));
-        QCOMPARE(after.count('\n'), 2);
+        QVERIFY(after.startsWith(before) && after.endsWith(" [INFO] [app] after\n") && after.count('\n') == 2);
     }
 
     void concurrentCallersWriteWholeLines()
