@@ -146,9 +146,12 @@ private slots:
         QTest::newRow("mode 0444") << good << "0444" << false << false;
         QTest::newRow("symlink to a valid file") << good << "symlink" << false << false;
         QTest::newRow("wrong owner") << good << "owner" << false << false;
+        QTest::newRow("wrong group") << good << "group" << false << false;
+        QTest::newRow("a folder") << QByteArray() << "dir" << false << false;
         QTest::newRow("CRLF line endings") << QByteArray(good).replace("\n", "\r\n") << "" << false << false;
         QTest::newRow("rule for another user") << ruleText(kUser + "x") << "" << false << false;
         QTest::newRow("only the enable command") << ruleText(kUser, kEnable) << "" << true << false;
+        QTest::newRow("only the disable command") << ruleText(kUser, kDisable) << "" << false << true;
     }
     void sudoObeysOnlyAGoodRuleFile()
     {
@@ -158,14 +161,27 @@ private slots:
         QVERIFY(content.isEmpty() || writeFile(file, content, setup == "0444" ? 0444 : 0440));
         if (setup == "symlink")
             QVERIFY(QFile::link(file, rule()));
-        if (setup == "owner" && ::getuid() != 0)
+        QVERIFY(setup != "dir" || QDir().mkdir(file));
+        if ((setup == "owner" || setup == "group") && ::getuid() != 0)
             QSKIP("giving a file away needs root");
-        QVERIFY(setup != "owner" || ::chown(QFile::encodeName(file), 65534, 65534) == 0);
+        QVERIFY((setup != "owner" && setup != "group")
+                || ::chown(QFile::encodeName(file), setup == "owner" ? 65534 : uid_t(-1), 65534) == 0);
         QTEST(allows(kEnable), "enable");
         QTEST(allows(kDisable), "disable");
+        // The app's own check agrees, and asks sudo (both lines) only about a file it can trust.
+        QFETCH(bool, enable);
+        QFETCH(bool, disable);
+        QStringList asked;
+        const SudoersAuthorization::ShellRunner sudo = [&](const QString &line) {
+            return asked << line, SudoersAuthorization::runShell(line, {{}, m_sim->environment()});
+        };
+        const SimPlatform::Owner owner = SimPlatform::expectedRuleOwner();
+        QCOMPARE(SudoersAuthorization::isRulePresent({rule(), owner.uid, owner.gid}, sudo),
+                 Result<bool>(enable && disable));
+        const QStringList both{"sudo -n -l " + kEnable, "sudo -n -l " + kDisable};
+        QCOMPARE(asked, !content.isEmpty() && setup.isEmpty() ? both : QStringList());
         // The command line closed-lid mode runs, byte for byte.
         const Run r = run(m_sim->mapPath("/usr/bin/sudo"), {"-n", "/usr/bin/pmset", "-a", "disablesleep", "1"});
-        QFETCH(bool, enable);
         QCOMPARE(r.code, enable ? 0 : 1);
         QVERIFY2(enable || r.err.contains("sudo: a password is required\n"), r.err);
         QCOMPARE(sleepDisabled(), enable ? "1" : "none");
