@@ -46,27 +46,12 @@ struct FailingClamshell final : ClamshellPowerControl {
     void safetyStop(qint64) override {}
 };
 
-const QString thresholdKey = BatterySafetyCoordinator::thresholdKey;
-
 } // namespace
 
 class PowerTest : public QObject {
     Q_OBJECT
-    int reads = 0;
-    FakeSource sources, lowPower;
-    PowerMonitor::Provider provider()
-    {
-        return [this] { return power(PowerSource::battery, 40 + ++reads); };
-    }
 
 private slots:
-    void init()
-    {
-        reads = 0;
-        sources = FakeSource();
-        lowPower = FakeSource();
-    }
-
     void readsSources_data()
     {
         QTest::addColumn<QVariantList>("sources");
@@ -99,34 +84,29 @@ private slots:
         QVERIFY(readPowerContext(sources, true, expected.updatedAt) == expected);
     }
 
-    void levelOutsideAPercentIsUnknown_data()
-    {
-        QTest::addColumn<qint64>("level");
-        QTest::addColumn<bool>("kept");
-        QTest::newRow("-1") << qint64(-1) << false;
-        QTest::newRow("0") << qint64(0) << true;
-        QTest::newRow("100") << qint64(100) << true;
-        QTest::newRow("101") << qint64(101) << false;
-        QTest::newRow("150") << qint64(150) << false;
-    }
+    // A level outside 0...100 reads as unknown, in the store and to the listener.
     void levelOutsideAPercentIsUnknown()
     {
-        QFETCH(qint64, level);
-        QFETCH(bool, kept);
-        AppStateStore store(PowerContext{});
-        PowerMonitor monitor(&store, [&] { return power(PowerSource::battery, level); }, {}, {});
-        std::optional<qint64> heard = -5;
-        monitor.setOnChange([&](const PowerContext &p) { heard = p.batteryLevel; });
-        monitor.refresh();
-        const std::optional<qint64> expected = kept ? std::optional<qint64>(level) : std::nullopt;
-        QCOMPARE(store.state().power.batteryLevel, expected);
-        QCOMPARE(heard, expected);
+        for (const auto &[level, kept] : std::initializer_list<std::pair<qint64, bool>>{
+                 {-1, false}, {0, true}, {100, true}, {101, false}, {150, false}}) {
+            AppStateStore store(PowerContext{});
+            PowerMonitor monitor(&store, [level] { return power(PowerSource::battery, level); }, {}, {});
+            std::optional<qint64> heard = -5;
+            monitor.setOnChange([&](const PowerContext &p) { heard = p.batteryLevel; });
+            monitor.refresh();
+            const auto expected = kept ? std::optional(level) : std::nullopt;
+            QVERIFY2(store.state().power.batteryLevel == expected && heard == expected,
+                     qPrintable(QString::number(level)));
+        }
     }
 
     void monitorStartsOnceAndStopsDead()
     {
+        int reads = 0;
+        FakeSource sources, lowPower;
         AppStateStore store(PowerContext{});
-        auto monitor = std::make_unique<PowerMonitor>(&store, provider(), sources.seam(), lowPower.seam());
+        auto monitor = std::make_unique<PowerMonitor>(
+            &store, [&] { return power(PowerSource::battery, 40 + ++reads); }, sources.seam(), lowPower.seam());
         int heard = 0;
         monitor->setOnChange([&](const PowerContext &) { ++heard; });
         monitor->start();
@@ -181,7 +161,7 @@ private slots:
         BatterySafetyCoordinator coordinator(&store, {}, nullptr, defaults);
         coordinator.installAsThresholdReader();
         if (stored.isValid()) // after installing: the store must not cache it
-            defaults->setValue(thresholdKey, stored);
+            defaults->setValue(BatterySafetyCoordinator::thresholdKey, stored);
         QTEST(store.threshold(), "expected");
         QTEST(coordinator.autoExitThreshold(), "expected");
     }
