@@ -121,15 +121,7 @@ MenuIdleWakeRow::MenuIdleWakeRow(AppStateStore &store, Actions actions, QWidget 
     setObjectName(QStringLiteral("idleRow"));
     m_subtitle->setObjectName(QStringLiteral("idleRow.subtitle"));
     m_displayRow->setObjectName(QStringLiteral("displayRow"));
-    m_title->setTextFormat(Qt::PlainText);
-    MenuStyle::setPixelSize(m_title, MenuStyle::titlePixelSize, QFont::Medium);
-    MenuStyle::setPixelSize(m_subtitle, MenuStyle::subtitlePixelSize);
-
-    auto *texts = new QVBoxLayout;
-    texts->setContentsMargins(0, 0, 0, 0);
-    texts->setSpacing(1);
-    texts->addWidget(m_title);
-    texts->addWidget(m_subtitle);
+    QVBoxLayout *texts = MenuStyle::titleAndSubtitle(m_title, m_subtitle);
     auto *header = new QHBoxLayout;
     header->setContentsMargins(0, 0, 0, 0);
     header->setSpacing(8);

@@ -17,15 +17,7 @@ MenuSettingToggleRow::MenuSettingToggleRow(QWidget *parent)
     , m_trailingSlot(new QHBoxLayout)
     , m_switch(new MenuSwitch(this))
 {
-    m_title->setTextFormat(Qt::PlainText);
-    MenuStyle::setPixelSize(m_title, MenuStyle::titlePixelSize, QFont::Medium);
-    MenuStyle::setPixelSize(m_subtitle, MenuStyle::subtitlePixelSize);
-
-    auto *texts = new QVBoxLayout;
-    texts->setContentsMargins(0, 0, 0, 0);
-    texts->setSpacing(1);
-    texts->addWidget(m_title);
-    texts->addWidget(m_subtitle);
+    QVBoxLayout *texts = MenuStyle::titleAndSubtitle(m_title, m_subtitle);
 
     m_trailingSlot->setContentsMargins(0, 0, 0, 0);
     auto *layout = new QHBoxLayout(this);

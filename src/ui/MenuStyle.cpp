@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
+#include <QVBoxLayout>
 
 namespace quorvel::MenuStyle {
 
@@ -149,6 +150,19 @@ void SymbolLabel::setSymbol(const QString &name, const QColor &color)
     m_color = color;
     m_ratio = ratio;
     setPixmap(name.isEmpty() ? QPixmap() : Symbols::pixmap(name, m_points, color, ratio));
+}
+
+QVBoxLayout *titleAndSubtitle(QLabel *title, QLabel *subtitle)
+{
+    title->setTextFormat(Qt::PlainText);
+    setPixelSize(title, titlePixelSize, QFont::Medium);
+    setPixelSize(subtitle, subtitlePixelSize);
+    auto *texts = new QVBoxLayout;
+    texts->setContentsMargins(0, 0, 0, 0);
+    texts->setSpacing(1);
+    texts->addWidget(title);
+    texts->addWidget(subtitle);
+    return texts;
 }
 
 } // namespace quorvel::MenuStyle

@@ -10,6 +10,8 @@
 
 class QFrame;
 
+class QVBoxLayout;
+
 namespace quorvel::MenuStyle {
 
 // Sizes of the menu, in logical pixels (points on the Mac).
@@ -42,6 +44,8 @@ QColor subtitleColor(Presentation::RowTone tone, const QPalette &palette);
 void setTextColor(QWidget *widget, const QColor &color);
 
 void setPixelSize(QWidget *widget, qreal pixelSize, QFont::Weight weight = QFont::Normal);
+// A row's title over its subtitle, in the menu's sizes.
+QVBoxLayout *titleAndSubtitle(QLabel *title, QLabel *subtitle);
 
 // A thin horizontal rule between sections.
 QFrame *makeDivider(QWidget *parent);
