@@ -1,7 +1,12 @@
 #include "closedlid/SystemCommands.h"
 
+#include "records/DiagnosticLog.h"
+
 #include <QProcess>
 #include <QStringDecoder>
+
+#include <csignal>
+#include <unistd.h>
 
 namespace quorvel {
 
@@ -43,7 +48,8 @@ struct Finished {
     int exitCode = -1;
 };
 
-Finished runProcess(const QString &launchPath, const QStringList &arguments, const CommandEnvironment &environment)
+Finished runProcess(const QString &launchPath, const QStringList &arguments, const CommandEnvironment &environment,
+                    bool waitsForAPerson = false)
 {
     QProcess process;
     process.setProgram(environment.resolve(launchPath));
@@ -51,14 +57,25 @@ Finished runProcess(const QString &launchPath, const QStringList &arguments, con
     process.setInputChannelMode(QProcess::ForwardedInputChannel);
     if (environment.environment)
         process.setProcessEnvironment(*environment.environment);
+    // A group of its own, so that a shell that hangs can be ended with what it started.
+    process.setChildProcessModifier([] { ::setpgid(0, 0); });
     process.start(QIODevice::ReadOnly);
     if (!process.waitForStarted(-1))
         return {};
     // waitForFinished keeps reading both pipes into QProcess's buffers until the child
     // exits, so nothing waits on a full pipe.
-    process.waitForFinished(-1);
+    const int limit = waitsForAPerson ? -1 : int(environment.timeout.count());
     Finished result;
     result.started = true;
+    if (!process.waitForFinished(limit) && process.state() != QProcess::NotRunning) {
+        ::kill(-pid_t(process.processId()), SIGKILL); // the group we made for it, by its id
+        process.waitForFinished(1000);
+        DiagnosticLog::log(DiagnosticLog::Level::error, DiagnosticLog::Category::app,
+                           QStringLiteral("command timed out, program=%1, milliseconds=%2")
+                               .arg(launchPath)
+                               .arg(environment.timeout.count()));
+        return result; // exit code -1: failed
+    }
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();
     // For a child ended by a signal QProcess reports the signal number here.
@@ -150,7 +167,8 @@ namespace SudoersAuthorization {
 
 ShellResult runShell(const QString &line, const CommandEnvironment &environment)
 {
-    const Finished finished = runProcess(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), line}, environment);
+    const Finished finished = runProcess(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), line}, environment,
+                                         line.startsWith(QLatin1String("osascript ")));
     if (!finished.started)
         return {QString(), -1, QString()};
     return {decodeUtf8(finished.out), finished.exitCode, decodeUtf8(finished.err)};

@@ -8,6 +8,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -20,6 +21,10 @@ namespace quorvel {
 struct CommandEnvironment {
     std::function<QString(const QString &)> mapPath; // absolute launch path -> path to start; empty: unchanged
     std::optional<QProcessEnvironment> environment;  // absent: the parent's environment
+    // The commands block the main thread, quit included: one that hangs is ended after this and
+    // counts as failed (-1), so a stuck pmset or sudo can never freeze the app or pass for a
+    // proven switch. The administrator dialog waits for a person and has no limit.
+    std::chrono::milliseconds timeout{20000};
 
     QString resolve(const QString &launchPath) const { return mapPath ? mapPath(launchPath) : launchPath; }
 };

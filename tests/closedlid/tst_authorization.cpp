@@ -1,6 +1,7 @@
 #include "ScriptedPmset.h"
 #include "support/LogCapture.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -66,6 +67,25 @@ private slots:
         QCOMPARE(missing.exitCode, 127);
         QVERIFY2(missing.stderr.contains("quorvel-no-such-program"), qPrintable(missing.stderr));
         QCOMPARE(runShell("printf fine; printf '\\377' >&2; exit 1"), (ShellResult{"fine", 1, ""}));
+        // A command that hangs is ended and counts as failed, so it can never freeze the app.
+        CommandEnvironment hurried;
+        hurried.timeout = std::chrono::milliseconds(200);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(runCommand({"/bin/sleep", {"30"}}, hurried), (CommandResult{"", -1}));
+        QCOMPARE(runShell("printf partial; sleep 30 & echo $! >" + log.path() + ".pid; wait", hurried).exitCode, -1);
+        QFile pidFile(log.path() + ".pid"); // what the shell started goes with it
+        QVERIFY(pidFile.open(QIODevice::ReadOnly));
+        const pid_t sleeper = pid_t(pidFile.readAll().trimmed().toInt());
+        const auto running = [sleeper] { // a zombie waiting for its new parent counts as gone
+            QFile stat(QString("/proc/%1/stat").arg(sleeper));
+            return stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z ");
+        };
+        QVERIFY(sleeper > 0);
+        QTRY_VERIFY(!running());
+        QVERIFY(clock.elapsed() < 5000);
+        QCOMPARE(log.lines().filter("command timed out").size(), 2);
+        QVERIFY(log.lines().contains("[ERROR] [app] command timed out, program=/bin/sleep, milliseconds=200"));
     }
 
     // Every way an install ends; the temporary copy and its folder never stay behind. A refused
