@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QTimeZone>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <type_traits>
@@ -118,9 +119,21 @@ void encodePayload(const EventKind::CleanupPartial &k, QJsonObject &o)
         modules.append(rawValue(id));
     o.insert(QLatin1String("failedModules"), modules);
 }
+constexpr std::array<const char *, 3> bindingKindNames = {"command", "process", "until"};
+
 void encodePayload(const EventKind::TimedStarted &k, QJsonObject &o)
 {
     o.insert(QLatin1String("durationSeconds"), k.durationSeconds);
+    if (!k.binding)
+        return;
+    QJsonObject binding;
+    binding.insert(QLatin1String("kind"), QLatin1String(bindingKindNames[size_t(k.binding->kind)]));
+    if (!k.binding->name.isEmpty())
+        binding.insert(QLatin1String("name"), k.binding->name);
+    putOptional(binding, "pid", k.binding->pid);
+    if (k.binding->until.isValid())
+        binding.insert(QLatin1String("until"), k.binding->until.toUTC().toString(Qt::ISODate));
+    o.insert(QLatin1String("binding"), binding);
 }
 void encodePayload(const EventKind::TimedEndedNaturally &k, QJsonObject &o)
 {
@@ -382,9 +395,31 @@ bool decodePayload(const QJsonObject &o, Decoder &d, EventKind::CleanupPartial &
     }
     return true;
 }
+// The binding is an addition to a kind older builds already wrote and read: a binding this
+// build cannot make sense of is dropped, never a reason to lose the event.
+std::optional<SessionBinding> decodeBinding(const QJsonValue &value)
+{
+    const QJsonObject o = value.toObject();
+    const QString kind = o.value(QLatin1String("kind")).toString();
+    const auto found = std::find(bindingKindNames.begin(), bindingKindNames.end(), kind);
+    if (found == bindingKindNames.end())
+        return std::nullopt;
+    SessionBinding binding;
+    binding.kind = SessionBinding::Kind(found - bindingKindNames.begin());
+    binding.name = o.value(QLatin1String("name")).toString();
+    const QJsonValue pid = o.value(QLatin1String("pid"));
+    if (pid.isDouble() && pid.toDouble() >= 1 && pid.toDouble() == double(qint64(pid.toDouble())))
+        binding.pid = qint64(pid.toDouble());
+    binding.until = QDateTime::fromString(o.value(QLatin1String("until")).toString(), Qt::ISODate).toUTC();
+    return binding;
+}
+
 bool decodePayload(const QJsonObject &o, Decoder &d, EventKind::TimedStarted &k)
 {
-    return d.requiredInt(o, "durationSeconds", k.durationSeconds);
+    if (!d.requiredInt(o, "durationSeconds", k.durationSeconds))
+        return false;
+    k.binding = decodeBinding(o.value(QLatin1String("binding")));
+    return true;
 }
 bool decodePayload(const QJsonObject &o, Decoder &d, EventKind::TimedEndedNaturally &k)
 {

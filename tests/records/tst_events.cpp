@@ -44,7 +44,13 @@ private slots:
             K::CleanupPartial{{ModuleId::timed, ModuleId::display, ModuleId::clamshell, ModuleId::powerMonitor}},
             K::TimedStarted{7200}, K::TimedEndedNaturally{0}, K::TimedEndedNaturally{}, K::TimedStoppedManually{},
             K::TimedFailed{}, K::DisplayAwakeOn{}, K::DisplayAwakeOff{}, K::DisplayAwakeFailed{},
-            K::ClamshellStarted{false, 57}, K::ClamshellStarted{true, std::nullopt});
+            K::ClamshellStarted{false, 57}, K::ClamshellStarted{true, std::nullopt},
+            K::TimedStarted{0, SessionBinding{SessionBinding::Kind::command, "make \"-j\" \u6c49", {}, {}}},
+            K::TimedStarted{0, SessionBinding{SessionBinding::Kind::process, "rsync", 4242, {}}},
+            K::TimedStarted{5400, SessionBinding{SessionBinding::Kind::until,
+                                                 {},
+                                                 {},
+                                                 QDateTime(QDate(2026, 3, 29), QTime(1, 30), QTimeZone::utc())}});
         for (ClamshellStopReason r : {ClamshellStopReason::manual, ClamshellStopReason::safety,
                                       ClamshellStopReason::quit, ClamshellStopReason::failed})
             add(K::ClamshellStopped{r});
@@ -120,6 +126,14 @@ private slots:
         ok("extra top-level key", eventJson(failed, R"(,"source":"cli")"), K::TimedFailed{});
         ok("extra payload key", eventJson(R"({"timedStarted":{"durationSeconds":60,"note":"x"}})"),
            K::TimedStarted{60});
+        ok("binding of an unknown kind dropped",
+           eventJson(R"({"timedStarted":{"durationSeconds":0,"binding":{"kind":"moon","name":"x"}}})"),
+           K::TimedStarted{0});
+        ok("binding not an object dropped", eventJson(R"({"timedStarted":{"durationSeconds":0,"binding":7}})"),
+           K::TimedStarted{0});
+        ok("binding with a bad pid keeps the name",
+           eventJson(R"({"timedStarted":{"durationSeconds":0,"binding":{"kind":"process","name":"cp","pid":-3}}})"),
+           K::TimedStarted{0, SessionBinding{SessionBinding::Kind::process, "cp", {}, {}}});
         ok("extra key beside the case", eventJson(R"({"timedFailed":{},"comment":{}})"), K::TimedFailed{});
         ok("extra evidence key", eventJson(failed, R"(,"evidence":{"thermal":2})"), K::TimedFailed{});
         bad("payload not an object", eventJson(R"({"timedFailed":true})"));
