@@ -55,6 +55,18 @@ struct Display {
 using QuitBlocker =
     std::variant<QuitBlockers::Timed, QuitBlockers::TimedPermanent, QuitBlockers::Clamshell, QuitBlockers::Display>;
 
+// What a session was started for, when it was started for a job rather than for a length of
+// time: a command run through Quorvel, a process it watches, or a clock time. Only sessions
+// that have one carry it, so every other history line keeps its form.
+struct SessionBinding {
+    enum class Kind { command, process, until };
+    Kind kind = Kind::command;
+    QString name;              // command / process: what the person would call it ("make")
+    std::optional<qint64> pid; // process: the watched process
+    QDateTime until;           // until: the end, UTC
+    bool operator==(const SessionBinding &) const = default;
+};
+
 namespace EventKind {
 #define QUORVEL_EMPTY_KIND(Name)                                                                                       \
     struct Name {                                                                                                      \
@@ -73,17 +85,6 @@ QUORVEL_EMPTY_KIND(CleanupCompleted)
 struct CleanupPartial {
     QList<ModuleId> failedModules;
     bool operator==(const CleanupPartial &) const = default;
-};
-// What a session was started for, when it was started for a job rather than for a length of
-// time: a command run through Quorvel, a process it watches, or a clock time. Only sessions
-// that have one carry it, so every other history line keeps its form.
-struct SessionBinding {
-    enum class Kind { command, process, until };
-    Kind kind = Kind::command;
-    QString name;              // command / process: what the person would call it ("make")
-    std::optional<qint64> pid; // process: the watched process
-    QDateTime until;           // until: the end, UTC
-    bool operator==(const SessionBinding &) const = default;
 };
 struct TimedStarted {
     qint64 durationSeconds = 0;
