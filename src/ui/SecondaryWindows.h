@@ -7,7 +7,7 @@
 #include <QSize>
 #include <memory>
 
-class QWidget;
+#include <QWidget>
 
 namespace quorvel {
 
