@@ -555,6 +555,14 @@
         <source>Quorvel is not running.</source>
         <translation>Quorvel is not running.</translation>
     </message>
+    <message id="ctlPermissionDenied">
+        <source>Permission denied: the socket belongs to another user.</source>
+        <translation>Permission denied: the socket belongs to another user.</translation>
+    </message>
+    <message id="ctlBusy">
+        <source>Quorvel is busy; try again in a moment.</source>
+        <translation>Quorvel is busy; try again in a moment.</translation>
+    </message>
     <message id="ctlQuitNotConfirmed">
         <source>Quorvel is still running: the quit was not confirmed.</source>
         <translation>Quorvel is still running: the quit was not confirmed.</translation>

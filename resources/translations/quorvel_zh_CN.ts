@@ -555,6 +555,14 @@
         <source>Quorvel is not running.</source>
         <translation>Quorvel 没有在运行。</translation>
     </message>
+    <message id="ctlPermissionDenied">
+        <source>Permission denied: the socket belongs to another user.</source>
+        <translation>权限被拒绝：该套接字属于另一个用户。</translation>
+    </message>
+    <message id="ctlBusy">
+        <source>Quorvel is busy; try again in a moment.</source>
+        <translation>Quorvel 正忙，请稍后再试。</translation>
+    </message>
     <message id="ctlQuitNotConfirmed">
         <source>Quorvel is still running: the quit was not confirmed.</source>
         <translation>Quorvel 仍在运行：退出未获确认。</translation>

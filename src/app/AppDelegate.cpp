@@ -8,6 +8,7 @@
 #include "ui/AlertDialogs.h"
 #include "ui/SecondaryWindows.h"
 
+#include <QCoreApplication>
 #include <QFileOpenEvent>
 #include <QGuiApplication>
 #include <QPointer>
@@ -25,7 +26,8 @@ AppDelegate::AppDelegate(QObject *parent)
 
 bool AppDelegate::claimInstance()
 {
-    return m_instance->claim();
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    return m_instance->claim([&] { return handOffToRunningInstance(arguments).has_value(); });
 }
 
 AppDelegate::~AppDelegate()

@@ -22,6 +22,26 @@ void print(FILE *stream, const QString &text)
     std::fprintf(stream, "%s\n", text.toLocal8Bit().constData());
 }
 
+bool pleaseWait(const Control::Exchange &result)
+{
+    return result.outcome == Control::Exchange::Outcome::busy
+           || (result.outcome == Control::Exchange::Outcome::answered
+               && result.reply.value(QStringLiteral("reason")).toString() == QLatin1String("pleaseWait"));
+}
+
+// A change still settling, or a moment with every connection taken, passes within a blink:
+// asked again for a while before the user is told.
+Control::Exchange patientExchange(const QJsonObject &message, int timeoutMs)
+{
+    QDeadlineTimer patience(2000);
+    for (;;) {
+        Control::Exchange result = Control::exchange(message, timeoutMs);
+        if (!pleaseWait(result) || patience.hasExpired())
+            return result;
+        QThread::msleep(50);
+    }
+}
+
 bool instanceAnswers()
 {
     QLocalSocket socket;
@@ -44,11 +64,14 @@ int runCtl(int argc, char *argv[])
     }
     // Authorizing waits for a person at the administrator dialog.
     const bool authorize = parsed.request.value(QStringLiteral("command")).toString() == QLatin1String("authorize");
-    const std::optional<QJsonObject> reply = Control::request(parsed.request, authorize ? 600000 : 15000);
-    if (!reply) {
-        print(stderr, qtTrId("ctlNotRunning"));
-        return 2;
+    const Control::Exchange result = patientExchange(parsed.request, authorize ? 600000 : 15000);
+    switch (result.outcome) {
+    case Control::Exchange::Outcome::answered: break;
+    case Control::Exchange::Outcome::notRunning: print(stderr, qtTrId("ctlNotRunning")); return 2;
+    case Control::Exchange::Outcome::permissionDenied: print(stderr, qtTrId("ctlPermissionDenied")); return 77;
+    case Control::Exchange::Outcome::busy: print(stderr, qtTrId("ctlBusy")); return 75;
     }
+    const std::optional<QJsonObject> reply = result.reply;
     const bool ok = reply->value(QStringLiteral("ok")).toBool();
     const bool quitting = parsed.request.value(QStringLiteral("command")).toString() == QLatin1String("quit");
     if (parsed.json) {
@@ -81,8 +104,11 @@ std::optional<QJsonObject> handOffToRunningInstance(const QStringList &arguments
     for (const QString &argument : arguments)
         if (argument != QLatin1String("--headless"))
             forwarded.append(argument);
-    return Control::request(
+    const Control::Exchange result = patientExchange(
         {{QStringLiteral("command"), QStringLiteral("activate")}, {QStringLiteral("arguments"), forwarded}}, 5000);
+    if (result.outcome != Control::Exchange::Outcome::answered)
+        return std::nullopt;
+    return result.reply;
 }
 
 } // namespace quorvel

@@ -17,7 +17,9 @@ int runHeadless(int argc, char *argv[])
     TerminationSignals terminationSignals;
     // One instance per user: a second launch hands its arguments over and ends.
     Instance instance;
-    if (handOffToRunningInstance(QCoreApplication::arguments().mid(1)) || !instance.claim())
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (handOffToRunningInstance(arguments)
+        || !instance.claim([&] { return handOffToRunningInstance(arguments).has_value(); }))
         return 0;
 
     LanguageController language(UserDefaults::standard());

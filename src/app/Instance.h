@@ -5,6 +5,7 @@
 #include "app/composition/ControlHandler.h"
 
 #include <QObject>
+#include <functional>
 #include <memory>
 
 namespace quorvel {
@@ -20,9 +21,13 @@ public:
     explicit Instance(QObject *parent = nullptr);
     ~Instance() override;
 
-    // False when another instance already answers (this process should end quietly).
-    // A channel that cannot be opened for another reason is logged; the app runs without it.
-    bool claim();
+    // True when this launch is the user's instance: it holds the instance lock (an exclusive
+    // flock in the data folder, so two launches at the same instant cannot both win) and then
+    // serves the control channel. When another launch holds the lock, `handOver` gets a few
+    // tries (the winner may still be opening its socket); false then, and this process should
+    // end, having said on standard error why when the hand-over failed. A channel that cannot
+    // be opened is logged; the app runs without it.
+    bool claim(const std::function<bool()> &handOver);
     // From here on requests are answered; `activate` opens the menu for a bare second launch.
     void serve(AppCoordinator &coordinator, std::function<void()> activate);
     // Addresses among the launch arguments (a quorvel:// link opened while nothing ran).
@@ -31,6 +36,7 @@ public:
     void openUrl(const QUrl &url);
 
 private:
+    int m_lock = -1;
     std::unique_ptr<Control::Server> m_server;
     std::unique_ptr<ControlHandler> m_handler;
 };

@@ -3,8 +3,10 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <sys/resource.h>
 
 using namespace quorvel;
 
@@ -30,12 +32,28 @@ bool displayAvailable()
 #endif
 }
 
+// A flood of descriptors (connections, children's pipes) must find room before it finds the
+// limit: the Mac's default soft limit of 256 is far below what the hard limit allows.
+void raiseDescriptorLimit()
+{
+    constexpr rlim_t sane = 10240;
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return;
+    const rlim_t wanted = limit.rlim_max == RLIM_INFINITY ? sane : std::min(limit.rlim_max, sane);
+    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
+        limit.rlim_cur = wanted;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     if (argc > 1 && std::strcmp(argv[1], "ctl") == 0)
         return runCtl(argc, argv);
+    raiseDescriptorLimit();
     if (hasArgument(argc, argv, "--headless"))
         return runHeadless(argc, argv);
     if (!displayAvailable()) {

@@ -3,9 +3,11 @@
 #include "state/AppStateStore.h"
 #include "ui/Presentation.h"
 
+#include <QJsonArray>
 #include <QRegularExpression>
 #include <QUrlQuery>
 #include <array>
+#include <cmath>
 
 namespace quorvel {
 
@@ -114,6 +116,71 @@ std::optional<qint64> parseDuration(const QString &text)
     if (seconds < shortestDuration || seconds > longestDuration)
         return std::nullopt;
     return seconds;
+}
+
+std::optional<qint64> secondsField(const QJsonObject &request, QString &problem)
+{
+    const QJsonValue value = request.value(QStringLiteral("seconds"));
+    if (value.isUndefined())
+        return 7200;
+    // A JSON number is a double: "60", 2.5 and 1e300 must not slip through a conversion.
+    const double number = value.toDouble(-1);
+    if (!value.isDouble() || number != std::floor(number) || number < double(shortestDuration)
+        || number > double(longestDuration)) {
+        problem =
+            QStringLiteral("seconds must be a whole number from %1 to %2").arg(shortestDuration).arg(longestDuration);
+        return std::nullopt;
+    }
+    return qint64(number);
+}
+
+std::optional<bool> switchField(const QJsonObject &request, const QString &name, QString &problem)
+{
+    const QJsonValue value = request.value(name);
+    if (value.isUndefined())
+        return false;
+    if (!value.isBool()) {
+        problem = QStringLiteral("%1 must be true or false").arg(name);
+        return std::nullopt;
+    }
+    return value.toBool();
+}
+
+std::optional<QStringList> argumentsField(const QJsonObject &request, QString &problem)
+{
+    const QJsonValue value = request.value(QStringLiteral("arguments"));
+    if (value.isUndefined())
+        return QStringList();
+    QStringList arguments;
+    if (value.isArray()) {
+        for (const QJsonValue &argument : value.toArray()) {
+            if (!argument.isString())
+                break;
+            arguments << argument.toString();
+        }
+        if (arguments.size() == value.toArray().size())
+            return arguments;
+    }
+    problem = QStringLiteral("arguments must be a list of texts");
+    return std::nullopt;
+}
+
+QString requestProblem(const QJsonObject &request)
+{
+    const QJsonValue command = request.value(QStringLiteral("command"));
+    if (!command.isString())
+        return QStringLiteral("command must be a text");
+    const QString verb = command.toString();
+    QString problem;
+    if (verb == QLatin1String("start"))
+        secondsField(request, problem);
+    else if (verb == QLatin1String("display") || verb == QLatin1String("closedLid"))
+        switchField(request, QStringLiteral("on"), problem);
+    else if (verb == QLatin1String("quit"))
+        switchField(request, QStringLiteral("force"), problem);
+    else if (verb == QLatin1String("activate"))
+        argumentsField(request, problem);
+    return problem;
 }
 
 Parsed parseArguments(const QStringList &arguments)

@@ -18,6 +18,15 @@ namespace ControlCommands {
 // a minute or more than eight hours.
 std::optional<qint64> parseDuration(const QString &text);
 
+// What the server accepts, one check per request field, so that every client (ctl, the
+// address scheme, a script on the raw socket) meets the same rules. Each gives the value, or
+// none with `problem` saying why; a missing optional field gives its default.
+std::optional<qint64> secondsField(const QJsonObject &request, QString &problem);
+std::optional<bool> switchField(const QJsonObject &request, const QString &name, QString &problem);
+std::optional<QStringList> argumentsField(const QJsonObject &request, QString &problem);
+// Why `request` cannot be served (empty: it can): the command and every field it carries.
+QString requestProblem(const QJsonObject &request);
+
 // `quorvel ctl <arguments>` (without "ctl"): the request, or an error text for the user.
 struct Parsed {
     QJsonObject request;

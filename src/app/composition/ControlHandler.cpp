@@ -77,6 +77,10 @@ void ControlHandler::replyWhenSettled(std::function<void(const QJsonObject &)> r
 
 void ControlHandler::handle(const QJsonObject &request, std::function<void(const QJsonObject &)> reply)
 {
+    if (const QString problem = ControlCommands::requestProblem(request); !problem.isEmpty())
+        return reply({{QStringLiteral("ok"), false},
+                      {QStringLiteral("reason"), QStringLiteral("invalidRequest")},
+                      {QStringLiteral("error"), problem}});
     const QString verb = request.value(QStringLiteral("command")).toString();
     const VemoState state = m_app.store().state();
     const bool closedLidRunning = isClamshellRunning(state.clamshell);
