@@ -400,20 +400,120 @@ private slots:
         // Closed-lid mode needs the adapter: UPower without a battery says so.
         Mock upower(*m_system, true, {QStringLiteral("--template"), QStringLiteral("upower")}, upower::service);
         test::RealApp app;
-        app.setEnvironment(QStringLiteral("QUORVEL_PLATFORM"), QString());
-        app.setEnvironment(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_system->address);
-        app.setEnvironment(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_session->address);
-        app.start();
+        launchOnTheBuses(app);
         app.send(QStringLiteral("start"));
         QTRY_COMPARE_WITH_TIMEOUT(ourLocks(m_system->connection, QStringLiteral("idle")), 1, 10000);
         QVERIFY2(app.log().contains(QStringLiteral("linux backends, logind=yes, gnomeSession=yes")), app.transcript());
         app.send(QStringLiteral("lid on"));
         QVERIFY2(app.waitFor([&] { return ourLocks(m_system->connection, QStringLiteral("handle-lid-switch")) == 1; }),
                  app.transcript());
+        QVERIFY2(app.waitForState(QStringLiteral("closed lid: On")), app.transcript());
         ::kill(pid_t(app.pid()), SIGKILL);
         QVERIFY(app.waitForExit());
         QTRY_COMPARE(ourLocks(m_system->connection, QStringLiteral("idle")), 0);
         QTRY_COMPARE(ourLocks(m_system->connection, QStringLiteral("handle-lid-switch")), 0);
+    }
+
+    // gnome-session leaving mid-session is a tool that died: the failure the menu shows for
+    // one, and logind's lock goes with it.
+    void realExecutableFailsWhenTheSessionManagerLeaves()
+    {
+        test::RealApp app;
+        launchOnTheBuses(app);
+        app.send(QStringLiteral("start"));
+        QTRY_COMPARE_WITH_TIMEOUT(ourLocks(m_system->connection, QStringLiteral("idle")), 1, 10000);
+        m_gnome->stop();
+        QVERIFY2(app.waitForState(QStringLiteral("error: processExitedUnexpectedly")), app.transcript());
+        QCOMPARE(ourLocks(m_system->connection, QStringLiteral("idle")), 0);
+        app.send(QStringLiteral("quit"));
+        QVERIFY(app.waitForExit());
+    }
+
+    // UPower's battery draining through the warning band and the threshold, as notices only:
+    // the app never polls, so each step must arrive through PropertiesChanged.
+    void realExecutableStopsClosedLidOnADrainingBattery()
+    {
+        Mock upower(*m_system, true, {QStringLiteral("--template"), QStringLiteral("upower")}, upower::service);
+        auto battery = [&](double percentage) {
+            upower.call(
+                QStringLiteral("/org/freedesktop/UPower"), QStringLiteral("SetupDisplayDevice"),
+                {2u, 2u, percentage, 10.0, 40.0, 5.0, qint64(3600), qint64(0), true, QStringLiteral("battery"), 1u});
+        };
+        linuxbus::call(m_system->connection, upower::service, QStringLiteral("/org/freedesktop/UPower"),
+                       QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
+                       {upower::service, QStringLiteral("OnBattery"), QVariant::fromValue(QDBusVariant(true))});
+        battery(64);
+        test::RealApp app;
+        launchOnTheBuses(app);
+        app.send(QStringLiteral("lid on"));
+        QVERIFY2(app.waitForState(QStringLiteral("closed lid: On battery · 64% · turns off at 20%")), app.transcript());
+        QCOMPARE(ourLocks(m_system->connection, QStringLiteral("handle-lid-switch")), 1);
+        battery(22);
+        QVERIFY2(app.waitForState(QStringLiteral("closed lid: Battery low · 22% · turns off at 20%")),
+                 app.transcript());
+        battery(15);
+        QVERIFY2(app.waitForState(QStringLiteral("closed lid: Turned off – battery low")), app.transcript());
+        QCOMPARE(ourLocks(m_system->connection, QStringLiteral("handle-lid-switch")), 0);
+        QVERIFY2(app.log().contains(QStringLiteral("safety stop triggered, battery=15")), app.transcript());
+        app.send(QStringLiteral("quit"));
+        QVERIFY(app.waitForExit());
+    }
+
+    // Which platform the executable runs, and why not the real one: said once, on standard
+    // error and in the log.
+    void platformChoice_data()
+    {
+        QTest::addColumn<QString>("platform");
+        QTest::addColumn<QString>("systemBus");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("asked for the sim") << "sim"
+                                           << "ours"
+                                           << "QUORVEL_PLATFORM=sim";
+        QTest::newRow("no system bus") << ""
+                                       << "unix:path=/nonexistent/bus"
+                                       << "no system bus";
+        QTest::newRow("no logind") << ""
+                                   << "ours, without logind"
+                                   << "no logind on the system bus";
+        QTest::newRow("logind") << ""
+                                << "ours"
+                                << "";
+    }
+    void platformChoice()
+    {
+        QFETCH(QString, platform);
+        QFETCH(QString, systemBus);
+        QFETCH(QString, reason);
+        if (systemBus.endsWith(QLatin1String("without logind")))
+            m_logind->stop();
+        test::RealApp app;
+        launchOnTheBuses(app, false);
+        app.setEnvironment(QStringLiteral("QUORVEL_PLATFORM"), platform);
+        if (!systemBus.startsWith(QLatin1String("ours")))
+            app.setEnvironment(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), systemBus);
+        app.start();
+        QVERIFY2(app.waitForState(QStringLiteral("idle:")), app.transcript());
+        app.send(QStringLiteral("quit"));
+        QVERIFY(app.waitForExit());
+        const QString line = QStringLiteral("running the simulated platform, reason=") + reason;
+        if (reason.isEmpty()) {
+            QVERIFY2(!app.errors().contains(QStringLiteral("simulated")), app.transcript());
+            QVERIFY2(app.log().contains(QStringLiteral("linux backends, logind=yes")), app.transcript());
+        } else {
+            QCOMPARE(app.errors().count(line), 1);
+            QCOMPARE(app.log().count(line), 1);
+        }
+    }
+
+private:
+    // Before start(), or started here: the app on this test's buses, on the real platform.
+    void launchOnTheBuses(test::RealApp &app, bool start = true)
+    {
+        app.setEnvironment(QStringLiteral("QUORVEL_PLATFORM"), QString());
+        app.setEnvironment(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_system->address);
+        app.setEnvironment(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_session->address);
+        if (start)
+            app.start();
     }
 };
 
