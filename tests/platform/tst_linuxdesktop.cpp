@@ -348,6 +348,23 @@ private slots:
                                              QStringLiteral("AddInhibition"));
         QCOMPARE(added.size(), 1);
         QCOMPARE(added[0].value(0).toUInt(), 5u);
+        session.reset();
+
+        // The real executable says so instead of pretending, also when asked from the terminal.
+        Mock upower(*m_system, true, {QStringLiteral("--template"), QStringLiteral("upower")}, upower::service);
+        test::RealApp app;
+        launchOnTheBuses(app);
+        QVERIFY2(app.waitForState(QStringLiteral("closed lid: Not available on KDE Plasma")), app.transcript());
+        app.send(QStringLiteral("lid on"));
+        QVERIFY2(app.waitFor([&] {
+            return app.log().contains(QStringLiteral("lid lock refused, reason=powerDevilHandlesLid"));
+        }),
+                 app.transcript());
+        QVERIFY2(app.waitForState(QStringLiteral("closed lid: Not available on KDE Plasma")), app.transcript());
+        QCOMPARE(ourLocks(m_system->connection, QStringLiteral("handle-lid-switch")), 0);
+        QVERIFY2(app.log().contains(QStringLiteral("powerDevil=yes")), app.transcript());
+        app.send(QStringLiteral("quit"));
+        QVERIFY(app.waitForExit());
     }
 
     void backendsLine()

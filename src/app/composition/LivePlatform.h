@@ -37,6 +37,7 @@ struct LivePlatform {
     AuthorizationManager::Checker authorizationChecker;
     AuthorizationManager::Grantor authorizationGrantor;
     AuthorizationManager::Revoker authorizationRevoker;
+    PlatformNotes notes;
     std::shared_ptr<LaunchAtLoginController> launchAtLogin;
     std::shared_ptr<UserDefaults> defaults;
     QString journalPath;

@@ -121,6 +121,9 @@ LivePlatform linuxLivePlatform()
         return linuxbus::hasOwner(buses.session, powerdevil::service) ? QStringLiteral("powerDevilHandlesLid")
                                                                       : QString();
     });
+    platform.notes.needsAuthorization = false;
+    if (found.powerDevil)
+        platform.notes.closedLidUnavailable = LocalizationKey{QT_TRID_NOOP("closedLidUnavailableKde")};
     platform.authorizationChecker = [] { return Result<bool>(true); };
     platform.authorizationGrantor = [] { return Result<>(); };
     platform.authorizationRevoker = []() -> RevokeOutcome { return Revoke::Cancelled{}; };
@@ -201,6 +204,7 @@ std::unique_ptr<AppCoordinator> AppCoordinator::makeLive(LivePlatform platform)
     parts.terminator = platform.terminator;
     parts.runner = platform.commandRunner ? platform.commandRunner : makeCommandRunner(platform.commands);
     parts.bundle = platform.bundle;
+    parts.notes = platform.notes;
 
     auto controller = std::make_shared<ClamshellKeepRunningController>(weakStore, parts.runner, journal);
     const AuthorizationManager::Checker checker = platform.authorizationChecker
