@@ -42,6 +42,12 @@ elseif(TARGET quorvel)
     install(FILES ${QUORVEL_APP_ICON} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
             RENAME app.quorvel.Quorvel.svg COMPONENT app)
   endif()
+  # The tray icon's pictures as symbolic icons, for panels that draw themed icons in their own
+  # colours. A copy in the build tree lets tests and scripts/run find them (XDG_DATA_DIRS).
+  file(GLOB QUORVEL_STATUS_ICONS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/linux/icons/*-symbolic.svg)
+  install(FILES ${QUORVEL_STATUS_ICONS} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/status
+          COMPONENT app)
+  file(COPY ${QUORVEL_STATUS_ICONS} DESTINATION ${CMAKE_BINARY_DIR}/share/icons/hicolor/scalable/status)
   install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/resources/linux/copyright
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quorvel COMPONENT app)
   # The interface texts are compiled into the executable (":/i18n"); nothing else to install.
@@ -59,6 +65,11 @@ elseif(TARGET quorvel)
   set(CPACK_DEBIAN_APP_PACKAGE_NAME quorvel)
   set(CPACK_DEBIAN_APP_FILE_NAME "quorvel_${PROJECT_VERSION}-${quorvel_build_number}_amd64.deb")
   set(CPACK_DEBIAN_APP_PACKAGE_SECTION utils)
+  # The real platform talks to logind and the desktop over the system and session buses; UPower
+  # and power-profiles-daemon tell it about the battery and low-power mode where they are
+  # installed. The stand-in tools are not needed: that is the quorvel-sim package.
+  set(CPACK_DEBIAN_APP_PACKAGE_DEPENDS "dbus-daemon | dbus-broker, systemd | elogind")
+  set(CPACK_DEBIAN_APP_PACKAGE_RECOMMENDS "upower, power-profiles-daemon")
   set(CPACK_DEBIAN_SIM_PACKAGE_NAME quorvel-sim)
   set(CPACK_DEBIAN_SIM_FILE_NAME "quorvel-sim_${PROJECT_VERSION}-${quorvel_build_number}_amd64.deb")
   set(CPACK_DEBIAN_SIM_PACKAGE_SECTION utils)

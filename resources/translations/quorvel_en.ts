@@ -167,6 +167,14 @@
         <source>On · Power adapter</source>
         <translation>On · Power adapter</translation>
     </message>
+    <message id="closedLidUnavailableKde">
+        <source>Not available on KDE Plasma</source>
+        <translation>Not available on KDE Plasma</translation>
+    </message>
+    <message id="closedLidUnavailableKdeHint">
+        <source>KDE Plasma handles the lid itself. To keep the computer running with the lid closed, set “When laptop lid closed” to “Do nothing” in System Settings › Power Management.</source>
+        <translation>KDE Plasma handles the lid itself. To keep the computer running with the lid closed, set “When laptop lid closed” to “Do nothing” in System Settings › Power Management.</translation>
+    </message>
     <message id="confirmQuit">
         <source>Quit Quorvel?</source>
         <translation>Quit Quorvel?</translation>
@@ -300,6 +308,10 @@
     <message id="notActive">
         <source>Not active</source>
         <translation>Not active</translation>
+    </message>
+    <message id="noAuthorizationNeeded">
+        <source>No administrator access needed. The locks end when a mode stops or Quorvel quits.</source>
+        <translation>No administrator access needed. The locks end when a mode stops or Quorvel quits.</translation>
     </message>
     <message id="notDetected">
         <source>Not detected</source>

@@ -167,6 +167,14 @@
         <source>On · Power adapter</source>
         <translation>已开启 · 使用电源适配器</translation>
     </message>
+    <message id="closedLidUnavailableKde">
+        <source>Not available on KDE Plasma</source>
+        <translation>在 KDE Plasma 上不可用</translation>
+    </message>
+    <message id="closedLidUnavailableKdeHint">
+        <source>KDE Plasma handles the lid itself. To keep the computer running with the lid closed, set “When laptop lid closed” to “Do nothing” in System Settings › Power Management.</source>
+        <translation>KDE Plasma 会自行处理合盖。如需合盖后继续运行，请在“系统设置 › 电源管理”中将“笔记本合盖时”设为“不执行任何操作”。</translation>
+    </message>
     <message id="confirmQuit">
         <source>Quit Quorvel?</source>
         <translation>要退出 Quorvel 吗？</translation>
@@ -300,6 +308,10 @@
     <message id="notActive">
         <source>Not active</source>
         <translation>未开启</translation>
+    </message>
+    <message id="noAuthorizationNeeded">
+        <source>No administrator access needed. The locks end when a mode stops or Quorvel quits.</source>
+        <translation>无需管理员权限。模式停止或 Quorvel 退出时，锁定即会解除。</translation>
     </message>
     <message id="notDetected">
         <source>Not detected</source>

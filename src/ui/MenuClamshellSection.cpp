@@ -25,11 +25,12 @@ bool hasTrailing(const Presentation::MenuRowAction &action)
 } // namespace
 
 MenuClamshellSection::MenuClamshellSection(AppStateStore &store, const LanguageController &language, Actions actions,
-                                           QWidget *parent)
+                                           QWidget *parent, PlatformNotes notes)
     : QWidget(parent)
     , m_store(store)
     , m_language(language)
     , m_actions(std::move(actions))
+    , m_notes(std::move(notes))
     , m_row(new MenuSettingToggleRow(this))
 {
     m_row->setObjectName(QStringLiteral("closedLidRow"));
@@ -62,6 +63,17 @@ void MenuClamshellSection::refresh()
     m_row->setSymbol(QStringLiteral("laptopcomputer"), MenuStyle::iconColor(model.tone, pal));
     m_row->setTitle(qtTrId("closedLidMode"));
     m_row->setHint(qtTrId("toggleClosedLidHint"));
+    if (const auto unavailable = closedLidUnavailableNow(m_notes, s)) {
+        // Nothing to switch and nothing to retry: the desktop, not we, decides what the lid does.
+        m_row->setSubtitle(unavailable->text(), MenuStyle::subtitleColor(Presentation::RowTone::neutral, pal));
+        m_row->setControl({false, false});
+        m_row->setToolTip(qtTrId("closedLidUnavailableKdeHint"));
+        updateTrailing(None{});
+        if (m_popover)
+            m_popover->hide();
+        return;
+    }
+    m_row->setToolTip(QString());
     const std::optional<QString> finished = Presentation::closedLidStatusText(model.status, threshold);
     const QString subtitle = finished ? *finished : Presentation::closedLidSubtitleKey(model.status, s).text();
     const bool residual = std::holds_alternative<Presentation::ClosedLidRowStatuses::ResidualAuthorized>(model.status);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/composition/PlatformNotes.h"
 #include "ui/MenuInfoPopovers.h"
 #include "ui/Presentation.h"
 
@@ -31,7 +32,7 @@ public:
     };
 
     MenuClamshellSection(AppStateStore &store, const LanguageController &language, Actions actions,
-                         QWidget *parent = nullptr);
+                         QWidget *parent = nullptr, PlatformNotes notes = {});
 
     MenuSettingToggleRow *row() const { return m_row; }
     // The trailing element of the row's current action, null for none.
@@ -53,6 +54,7 @@ private:
     AppStateStore &m_store;
     const LanguageController &m_language;
     Actions m_actions;
+    PlatformNotes m_notes;
     MenuSettingToggleRow *m_row;
     std::optional<Presentation::MenuRowAction> m_trailingAction;
     // View-local: the popover of the trailing element is open.

@@ -67,7 +67,8 @@ MenuRootView::MenuRootView(AppCoordinator &coordinator, LanguageController &lang
         if (m_openSettings)
             m_openSettings();
     };
-    m_clamshell = new MenuClamshellSection(store, language, std::move(clamshell), m_section);
+    m_clamshell =
+        new MenuClamshellSection(store, language, std::move(clamshell), m_section, coordinator.platformNotes());
 
     auto *sectionLayout = new QVBoxLayout(m_section);
     sectionLayout->setContentsMargins(0, 0, 0, 0);

@@ -41,6 +41,11 @@ public:
     MenuUpdateRow *updateRow() const { return m_updateRow; }
     MenuFooter *footer() const { return m_footer; }
 
+    // The actions of the menu, as its rows call them (and the tray's own menu, where the
+    // popover cannot be shown).
+    void selectTimedMode(IdleWakeMode mode);
+    void adjustRemaining(qint64 seconds);
+
 protected:
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -49,9 +54,6 @@ private:
     void retranslate();
     void beforeOtherWindow();
 
-    // The actions of the menu, as its rows call them.
-    void selectTimedMode(IdleWakeMode mode);
-    void adjustRemaining(qint64 seconds);
     void cancelAuthorization();
     void retry();
 

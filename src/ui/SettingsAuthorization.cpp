@@ -241,6 +241,26 @@ void SettingsAuthorizationRows::retranslate()
 void SettingsAuthorizationRows::refresh()
 {
     const VemoState &state = m_coordinator.store().state();
+    const PlatformNotes &notes = m_coordinator.platformNotes();
+    if (!notes.needsAuthorization) {
+        // Nothing to grant or revoke: the locks are asked for as the user and end with the
+        // session or the app. Where the desktop keeps the lid to itself, say what to set there.
+        m_icon->setSymbol(QStringLiteral("checkmark.shield.fill"), Tone::green);
+        m_status->setText(qtTrId("noAuthorizationNeeded"));
+        m_statusArea->setToolTip(QString());
+        m_status->setToolTip(QString());
+        m_icon->setToolTip(QString());
+        m_status->setAccessibleDescription(QString());
+        m_info->setVisible(false);
+        m_revoke->setVisible(false);
+        m_authorize->setVisible(false);
+        m_residual->setVisible(notes.closedLidUnavailable.has_value());
+        if (notes.closedLidUnavailable) {
+            m_residual->setText(qtTrId("closedLidUnavailableKdeHint"));
+            SettingsStyle::setTone(m_residual, Tone::secondary);
+        }
+        return;
+    }
     const AuthorizationStatusLook look = authorizationStatusLook(state.authorization);
     m_icon->setSymbol(QString::fromLatin1(look.symbol), look.tone);
     m_status->setText(look.status.text());

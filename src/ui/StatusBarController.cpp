@@ -5,6 +5,7 @@
 #include "prefs/Preferences.h"
 #include "records/DiagnosticLog.h"
 #include "support/UserDefaults.h"
+#include "ui/ItemModesMenu.h"
 #include "ui/Links.h"
 #include "ui/MenuPopover.h"
 #include "ui/Presentation.h"
@@ -78,6 +79,13 @@ StatusBarController::StatusBarController(AppCoordinator &coordinator, LanguageCo
     DiagnosticLog::log(DiagnosticLog::Level::info, DiagnosticLog::Category::app,
                        QStringLiteral("status item ready, backend=") + m_item->backend());
 
+    // Where the popover cannot be placed next to the item, the item's own menu holds every mode.
+    if (m_item->isHosted() && !m_item->canPlaceWindows()) {
+        m_itemMenu = new ItemModesMenu(
+            m_coordinator, *m_popover->rootView(), [this] { handleSettings(); }, [this] { handleQuit(); });
+        m_item->setItemMenu(m_itemMenu);
+    }
+
     // Nothing hosts the item, so nothing could ever be clicked: the menu stands in as a window.
     if (!m_item->isHosted())
         m_popover->showAsWindow();
@@ -86,6 +94,7 @@ StatusBarController::StatusBarController(AppCoordinator &coordinator, LanguageCo
 StatusBarController::~StatusBarController()
 {
     delete m_menu;
+    delete m_itemMenu;
     if (m_popover)
         m_popover->removeEventFilter(this);
 }
@@ -125,8 +134,10 @@ void StatusBarController::refresh()
 
     // Most changes leave the picture as it was; a tray would repaint (or send it over D-Bus)
     // for nothing.
-    if (!m_drawn || image != m_shownImage)
+    if (!m_drawn || image != m_shownImage) {
+        m_item->setThemeIconName(StatusImage::themeIconName(icon, attention));
         m_item->setImage(image, true);
+    }
     if (!m_drawn || toolTip != m_shownToolTip)
         m_item->setToolTip(toolTip);
     m_shownImage = image;
@@ -136,6 +147,10 @@ void StatusBarController::refresh()
 
 void StatusBarController::primaryClick()
 {
+    if (m_itemMenu) {
+        m_item->popUpMenu(m_itemMenu);
+        return;
+    }
     if (m_popover->isVisible()) {
         closePopover();
         return;
@@ -149,7 +164,7 @@ void StatusBarController::primaryClick()
 
 void StatusBarController::openPopover()
 {
-    if (m_item->isHosted())
+    if (m_item->isHosted() && m_item->canPlaceWindows())
         m_popover->showUnder(m_item->anchor());
     else
         m_popover->showAsWindow();
@@ -158,6 +173,10 @@ void StatusBarController::openPopover()
 void StatusBarController::secondaryClick()
 {
     closePopover();
+    if (m_itemMenu) {
+        m_item->popUpMenu(m_itemMenu);
+        return;
+    }
     // The same right click may be reported twice (see eventFilter): one menu is enough. On
     // the Mac the menu is tracked inside popUpMenu(), and a report may arrive meanwhile.
     if (m_showingMenu || (m_menu && m_menu->isVisible()))

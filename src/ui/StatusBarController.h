@@ -57,6 +57,8 @@ public:
     MenuPopover &popover() const { return *m_popover; }
     // The secondary menu last shown, while it exists.
     QMenu *menu() const { return m_menu; }
+    // The item's own menu of every mode, where the item has one (see StatusItem::canPlaceWindows).
+    QMenu *itemMenu() const { return m_itemMenu; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -78,6 +80,8 @@ private:
     std::shared_ptr<UserDefaults> m_defaults;
     std::unique_ptr<MenuPopover> m_popover;
     QPointer<QMenu> m_menu;
+    // Only where the popover cannot be placed next to the item.
+    QPointer<QMenu> m_itemMenu;
     bool m_showingMenu = false;
 
     bool m_refreshPending = false;

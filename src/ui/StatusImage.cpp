@@ -196,4 +196,50 @@ QImage squared(const QImage &image)
     return out;
 }
 
+QImage haloed(const QImage &image, const QColor &ink, const QColor &halo)
+{
+    if (image.isNull())
+        return image;
+    QImage glyph = tinted(image, ink);
+    QImage ring = tinted(image, halo);
+    glyph.setDevicePixelRatio(1.0); // placed pixel for pixel
+    ring.setDevicePixelRatio(1.0);
+    QImage out(image.size(), QImage::Format_ARGB32_Premultiplied);
+    out.fill(Qt::transparent);
+    QPainter painter(&out);
+    // One device pixel all round: enough to lift the shape off any background without
+    // thickening it at small sizes.
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+            if (dx || dy)
+                painter.drawImage(dx, dy, ring);
+    painter.drawImage(0, 0, glyph);
+    painter.end();
+    out.setDevicePixelRatio(image.devicePixelRatio());
+    return out;
+}
+
+QString themeIconName(const Presentation::MenuBarImage &image, Presentation::MenuBarAttention attention)
+{
+    using Presentation::MenuBarIcon;
+    using Presentation::MenuBarSessionMark;
+    if (attention != Presentation::MenuBarAttention::none)
+        return {};
+    const char *variant = nullptr;
+    switch (image.icon) {
+    case MenuBarIcon::idle: variant = ""; break;
+    case MenuBarIcon::display: variant = "-display"; break;
+    case MenuBarIcon::lidMode: variant = "-lid"; break;
+    case MenuBarIcon::active:
+        if (image.mark == MenuBarSessionMark::timed)
+            variant = "-timer";
+        else if (image.mark == MenuBarSessionMark::indefinite)
+            variant = "-indefinite";
+        break;
+    }
+    if (!variant || (image.icon != MenuBarIcon::active && image.mark != MenuBarSessionMark::none))
+        return {};
+    return QStringLiteral("app.quorvel.Quorvel%1-symbolic").arg(QLatin1String(variant));
+}
+
 } // namespace quorvel::StatusImage

@@ -54,6 +54,15 @@ QImage compose(Presentation::MenuBarIcon icon, const std::optional<QString> &bad
 
 // A template image painted in `color` (its alpha kept).
 QImage tinted(const QImage &image, const QColor &color);
+// The themed icon that shows the same as the composed image, for hosts that draw themed icons
+// ("app.quorvel.Quorvel-symbolic", "app.quorvel.Quorvel-timer-symbolic", ...; installed into
+// hicolor with the package). Empty while an attention badge is shown: those exist only as
+// pixels, so a host never shows a calmer picture than the state.
+QString themeIconName(const Presentation::MenuBarImage &image, Presentation::MenuBarAttention attention);
+
+// A template image painted in `ink` over a one-pixel ring of `halo`: readable on a background
+// of either colour, for hosts that do not say what they draw on.
+QImage haloed(const QImage &image, const QColor &ink, const QColor &halo);
 // The image centred on a transparent square as large as its longer side: tray slots are square.
 QImage squared(const QImage &image);
 

@@ -34,6 +34,15 @@ public:
     // leaves the item without one.
     virtual void setImage(const QImage &image, bool isTemplate) = 0;
     virtual void setToolTip(const QString &text) = 0;
+    // The same picture as a name in the desktop's icon theme, for hosts that draw (and
+    // recolour) themed icons themselves; empty when no themed icon matches. Called before
+    // setImage(). Hosts that take only pixels ignore it.
+    virtual void setThemeIconName(const QString &name) { Q_UNUSED(name); }
+    // False where no window of ours can be placed next to the item (Wayland): the item's own
+    // menu then holds every mode, given through setItemMenu(), and a click opens that instead
+    // of the popover.
+    virtual bool canPlaceWindows() const { return true; }
+    virtual void setItemMenu(QMenu *menu) { Q_UNUSED(menu); }
     // Where the item is, in screen coordinates (Qt's: origin top left); the popover hangs
     // from it. Never empty once the item is on screen; a best guess otherwise.
     virtual QRect anchor() const = 0;

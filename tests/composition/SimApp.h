@@ -35,7 +35,9 @@ struct SimApp {
     std::optional<PowerContext> firstSnapshot;
     std::unique_ptr<AppCoordinator> app;
 
-    explicit SimApp(const QByteArray &powerJson = R"({"source":"ac","lowPower":false})")
+    // `notes`: what the views are told about the platform (the Linux texts, say); the logic
+    // stays the simulated platform's.
+    explicit SimApp(const QByteArray &powerJson = R"({"source":"ac","lowPower":false})", PlatformNotes notes = {})
     {
         sim.ensureSandbox();
         writePower(powerJson);
@@ -64,6 +66,7 @@ struct SimApp {
             alerts.append(alert);
             return alertAnswer;
         };
+        platform.notes = notes;
         app = AppCoordinator::makeLive(std::move(platform));
     }
 

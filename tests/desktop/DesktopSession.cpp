@@ -33,6 +33,8 @@ void stop(QProcess &process)
 DesktopSession::~DesktopSession()
 {
     stop(m_trayer);
+    stop(m_watcher);
+    stop(m_bus);
     stop(m_xvfb);
 }
 
@@ -42,6 +44,60 @@ QString DesktopSession::start()
         if (QStandardPaths::findExecutable(tool).isEmpty())
             return tool + " is not installed (scripts/deps installs it)";
     }
+    if (const QString why = startDisplay(); !why.isEmpty())
+        return why;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", m_display);
+    m_trayer.setProcessEnvironment(env);
+    m_trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "28",
+                              "--SetDockType", "true"});
+    return waitUntil([this] { return trayRect().has_value(); }) ? QString() : "the tray host did not come up";
+}
+
+QString DesktopSession::startStatusNotifierPanel(const QString &background)
+{
+    for (const QString tool :
+         {"Xvfb", "xdotool", "dbus-daemon", "status-notifier-watcher", "gtk-sni-tray-standalone", "import"}) {
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            return tool + " is not installed (scripts/deps installs it)";
+    }
+    if (const QString why = startDisplay(); !why.isEmpty())
+        return why;
+    m_bus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+    if (!m_bus.waitForReadyRead(5000))
+        return "no session bus";
+    m_sessionBus = QString::fromUtf8(m_bus.readLine()).trimmed();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", m_display);
+    env.insert("DBUS_SESSION_BUS_ADDRESS", m_sessionBus);
+    m_watcher.setProcessEnvironment(env);
+    m_watcher.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_watcher.start("status-notifier-watcher", {});
+    QThread::msleep(300);
+    m_trayer.setProcessEnvironment(env);
+    // Its chatter is of no use to the test.
+    m_trayer.setStandardOutputFile(QProcess::nullDevice());
+    m_trayer.setStandardErrorFile(QProcess::nullDevice());
+    m_trayer.start("gtk-sni-tray-standalone", {"--top", "--end", "--size", "32", "--color", background});
+    return m_trayer.waitForStarted() ? QString() : "the panel did not start";
+}
+
+DesktopSession::Pixels DesktopSession::grabTop(int height) const
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", m_display);
+    process.setProcessEnvironment(env);
+    process.start("import", {"-window", "root", "-crop", QString("1280x%1+0+0").arg(height), "-depth", "8", "rgb:-"});
+    process.waitForFinished(10000);
+    Pixels pixels{1280, height, process.readAllStandardOutput()};
+    if (pixels.rgb.size() != 3 * pixels.width * pixels.height)
+        pixels = {};
+    return pixels;
+}
+
+QString DesktopSession::startDisplay()
+{
     // A display number nobody uses; Xvfb refuses one whose lock exists.
     for (int n = 90; n < 190 && m_display.isEmpty(); ++n) {
         const QString socket = QString("/tmp/.X11-unix/X%1").arg(n);
@@ -53,14 +109,7 @@ QString DesktopSession::start()
         else
             stop(m_xvfb);
     }
-    if (m_display.isEmpty())
-        return "no X display could be started";
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", m_display);
-    m_trayer.setProcessEnvironment(env);
-    m_trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "28",
-                              "--SetDockType", "true"});
-    return waitUntil([this] { return trayRect().has_value(); }) ? QString() : "the tray host did not come up";
+    return m_display.isEmpty() ? "no X display could be started" : QString();
 }
 
 QString DesktopSession::xdotool(const QStringList &arguments) const

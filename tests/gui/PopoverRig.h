@@ -38,7 +38,11 @@ struct PopoverRig {
     MenuPopover popover{*app.app, language, [this] { ++settingsOpened; }};
     std::unique_ptr<UpdateChecker> checker;
 
-    PopoverRig() { language.setPreference(LanguagePreference::en); }
+    explicit PopoverRig(PlatformNotes notes = {})
+        : app(R"({"source":"ac","lowPower":false})", notes)
+    {
+        language.setPreference(LanguagePreference::en);
+    }
 
     // Opens it under a status item at the top of the screen; the authorization is re-read.
     void open() { popover.showUnder(QRect(600, 0, 22, 22)); }

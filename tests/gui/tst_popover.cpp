@@ -325,6 +325,33 @@ private slots:
         QCOMPARE(rig.find<QLabel>("closedLidRow.subtitle")->text(), QStringLiteral("On · Power adapter"));
     }
 
+    // Where the desktop keeps the lid to itself the row offers nothing to switch or retry,
+    // also after a try from elsewhere failed; a mode that runs after all is shown as running.
+    void closedLidUnavailableWhereTheDesktopHoldsTheLid()
+    {
+        PlatformNotes notes;
+        notes.needsAuthorization = false;
+        notes.closedLidUnavailable = LocalizationKey{"closedLidUnavailableKde"};
+        PopoverRig rig(notes);
+        rig.open();
+        auto *row = rig.find<MenuSettingToggleRow>("closedLidRow");
+        for (const bool failed : {false, true}) {
+            VemoState state = rig.store().state();
+            state.clamshell = failed ? ClamshellState(Clamshell::Failed{VemoError::systemCommandFailed})
+                                     : ClamshellState(Clamshell::Off{});
+            rig.setState(state);
+            QCOMPARE(rig.find<QLabel>("closedLidRow.subtitle")->text(), QStringLiteral("Not available on KDE Plasma"));
+            QVERIFY(!row->toggle()->isEnabled());
+            QVERIFY(!rig.find("closedLidRow.trailing"));
+            QCOMPARE(row->toolTip(), qtTrId("closedLidUnavailableKdeHint"));
+        }
+        VemoState running = rig.store().state();
+        running.clamshell = Clamshell::RunningOnPowerAdapter{};
+        rig.setState(running);
+        QCOMPARE(rig.find<QLabel>("closedLidRow.subtitle")->text(), QStringLiteral("On · Power adapter"));
+        QVERIFY(row->toggle()->isEnabled());
+    }
+
     // The rule removed behind the app's back shows as soon as the menu opens again.
     void openingRereadsTheAuthorization()
     {

@@ -51,8 +51,9 @@ struct Rig {
     LanguageController language;
     SecondaryWindows windows;
 
-    explicit Rig(const QVariantMap &stored = {})
-        : seeded([&] {
+    explicit Rig(const QVariantMap &stored = {}, PlatformNotes notes = {})
+        : sim(R"({"source":"ac","lowPower":false})", notes)
+        , seeded([&] {
             for (auto it = stored.begin(); it != stored.end(); ++it)
                 sim.defaults->setValue(it.key(), it.value());
             return true;
@@ -193,6 +194,36 @@ private slots:
         QTRY_VERIFY(!view->isRevoking());
         QVERIFY(is<Authorization::Revoked>(rig.sim.state().authorization));
         QVERIFY(!QFile::exists(rule));
+    }
+
+    // Where the locks are the user's own there is nothing to grant or revoke, and whatever
+    // state the authorization reads, the section only says so (and, where the desktop keeps
+    // the lid, what to set there).
+    void authorizationNotNeeded_data()
+    {
+        QTest::addColumn<bool>("kde");
+        QTest::newRow("GNOME") << false;
+        QTest::newRow("KDE") << true;
+    }
+    void authorizationNotNeeded()
+    {
+        QFETCH(bool, kde);
+        PlatformNotes notes;
+        notes.needsAuthorization = false;
+        if (kde)
+            notes.closedLidUnavailable = LocalizationKey{"closedLidUnavailableKde"};
+        Rig rig({}, notes);
+        QWidget *window = rig.settings();
+        rig.sim.app->store().setAuthorization(Authorization::Required{});
+        QCOMPARE(named<QLabel>(window, "authorizationStatus")->text(), qtTrId("noAuthorizationNeeded"));
+        for (const char *button : {"authorizeNowButton", "revokeAuthorizationButton", "authorizationInfoButton"})
+            QVERIFY2(!shown(window, button), button);
+        QCOMPARE(shown(window, "residualNeedsAuth"), kde);
+        if (kde)
+            QCOMPARE(named<QLabel>(window, "residualNeedsAuth")->text(), qtTrId("closedLidUnavailableKdeHint"));
+        rig.language.setPreference(LanguagePreference::zhHans);
+        QTRY_COMPARE(named<QLabel>(window, "authorizationStatus")->text(),
+                     QStringLiteral("无需管理员权限。模式停止或 Quorvel 退出时，锁定即会解除。"));
     }
 
     // The switch, the approval button and the error text follow the login item as it answers:

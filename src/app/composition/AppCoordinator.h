@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/composition/PlatformNotes.h"
 #include "closedlid/ClosedLidModule.h"
 #include "closedlid/SystemCommands.h"
 #include "idle/TimedSleepPreventer.h"
@@ -60,6 +61,7 @@ public:
         std::function<void()> terminator;
         CommandRunner runner; // for pgrep at start-up
         BundleInfo bundle;
+        PlatformNotes notes;
     };
 
     explicit AppCoordinator(Parts parts);
@@ -103,6 +105,7 @@ public:
     LaunchAtLoginController &launchAtLogin() { return *m_parts.launchAtLogin; }
     UpdateChecker *updateChecker() { return m_parts.updateChecker.get(); }
     ClosedLidModule *closedLidModule() { return m_closedLidModule.get(); }
+    const PlatformNotes &platformNotes() const { return m_parts.notes; }
 
     bool lastCleanupWasClean() const { return m_lastCleanupWasClean; }
     QList<ModuleId> lastCleanupFailedModules() const { return m_lastCleanupFailedModules; }

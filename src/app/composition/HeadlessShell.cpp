@@ -117,9 +117,12 @@ QString HeadlessShell::describe() const
     const auto display = Presentation::displayWakeRow(state);
     parts << QStringLiteral("display: ") + Presentation::displayRowSubtitleKey(display.status).text();
     const auto lid = Presentation::closedLidRow(state, threshold);
-    parts << QStringLiteral("closed lid: ")
-                 + Presentation::closedLidStatusText(lid.status, threshold)
-                       .value_or(Presentation::closedLidSubtitleKey(lid.status, state).text());
+    if (const auto unavailable = closedLidUnavailableNow(m_app.platformNotes(), state))
+        parts << QStringLiteral("closed lid: ") + unavailable->text();
+    else
+        parts << QStringLiteral("closed lid: ")
+                     + Presentation::closedLidStatusText(lid.status, threshold)
+                           .value_or(Presentation::closedLidSubtitleKey(lid.status, state).text());
     parts << QStringLiteral("power: ") + powerText(state.power);
     parts << QStringLiteral("authorization: ") + authorizationText(state.authorization);
     // The outcome of the latest operation, as the menu would colour it: a failure is shown,

@@ -29,7 +29,15 @@ struct LivePlatform {
     QString caffeinatePath = QString::fromLatin1(TimedSleepPreventer::defaultToolPath);
     ChildProcessFactory makeChildProcess;
     CommandEnvironment commands;
+    // Empty: the command lines run as written (through `commands`). Linux answers the closed-lid
+    // commands itself and passes the rest on.
+    CommandRunner commandRunner;
     SudoersAuthorization::Setup sudoers;
+    // Empty: the sudoers rule decides. Linux needs no rule: its locks are the user's own.
+    AuthorizationManager::Checker authorizationChecker;
+    AuthorizationManager::Grantor authorizationGrantor;
+    AuthorizationManager::Revoker authorizationRevoker;
+    PlatformNotes notes;
     std::shared_ptr<LaunchAtLoginController> launchAtLogin;
     std::shared_ptr<UserDefaults> defaults;
     QString journalPath;
@@ -46,10 +54,12 @@ struct LivePlatform {
 
 // The Mac: the real tools, IOKit, the service-management login item. Only on macOS.
 LivePlatform macLivePlatform();
+// The Linux desktop: logind, the session's inhibitors, UPower. Off the Mac only.
+LivePlatform linuxLivePlatform();
 // The simulated platform: stand-in tools and a sandbox folder, on any machine.
 LivePlatform simLivePlatform(const SimPlatform &sim);
-// The platform of this process: the Mac when built for it (unless QUORVEL_PLATFORM=sim),
-// the simulated platform everywhere else.
+// The platform of this process: the Mac when built for it, Linux when logind answers on the
+// system bus; the simulated platform when QUORVEL_PLATFORM=sim or neither is there.
 LivePlatform currentLivePlatform();
 
 // Until windows exist: alerts are answered with their second, harmless button, and quitting

@@ -14,7 +14,15 @@
 #include "platform/mac/LaunchAtLogin.h"
 #include "platform/mac/MacPower.h"
 #else
+#include "platform/linux/DesktopInhibitors.h"
 #include "platform/linux/LaunchAtLogin.h"
+#include "platform/linux/LidSwitchLock.h"
+#include "platform/linux/LinuxBackends.h"
+#include "platform/linux/LogindInhibitor.h"
+#include "platform/linux/SleepInhibitorSession.h"
+#include "platform/linux/UPowerSource.h"
+
+#include <cstdio>
 #endif
 
 namespace quorvel {
@@ -94,6 +102,35 @@ LivePlatform macLivePlatform()
 }
 #endif
 
+#ifndef Q_OS_MACOS
+LivePlatform linuxLivePlatform()
+{
+    const linuxbus::Buses buses = linuxbus::Buses::standard();
+    LivePlatform platform = commonLivePlatform();
+    platform.name = QStringLiteral("linux");
+    const LinuxBackends found = LinuxBackends::probe(buses);
+    DiagnosticLog::log(DiagnosticLog::Level::info, DiagnosticLog::Category::app, found.logLine());
+    platform.readPower = [buses] { return readUPowerContext(buses, QDateTime::currentDateTimeUtc()); };
+    platform.powerSourceChanges = upowerChanges(buses);
+    // The session "tool" is this executable itself: the locks are held in-process, so the
+    // preventer's check that its tool exists always finds one.
+    platform.caffeinatePath = QCoreApplication::applicationFilePath();
+    platform.makeChildProcess = sleepInhibitorFactory(buses);
+    // PowerDevil takes the lid switch itself and acts on it past every inhibitor.
+    platform.commandRunner = lidSwitchCommandRunner(buses, makeCommandRunner(platform.commands), [buses] {
+        return linuxbus::hasOwner(buses.session, powerdevil::service) ? QStringLiteral("powerDevilHandlesLid")
+                                                                      : QString();
+    });
+    platform.notes.needsAuthorization = false;
+    if (found.powerDevil)
+        platform.notes.closedLidUnavailable = LocalizationKey{QT_TRID_NOOP("closedLidUnavailableKde")};
+    platform.authorizationChecker = [] { return Result<bool>(true); };
+    platform.authorizationGrantor = [] { return Result<>(); };
+    platform.authorizationRevoker = []() -> RevokeOutcome { return Revoke::Cancelled{}; };
+    return platform;
+}
+#endif
+
 LivePlatform simLivePlatform(const SimPlatform &sim)
 {
     sim.ensureSandbox();
@@ -125,6 +162,19 @@ LivePlatform currentLivePlatform()
 #ifdef Q_OS_MACOS
     if (qEnvironmentVariable("QUORVEL_PLATFORM") != QLatin1String("sim"))
         return macLivePlatform();
+#else
+    QString why;
+    if (qEnvironmentVariable("QUORVEL_PLATFORM") == QLatin1String("sim"))
+        why = QStringLiteral("QUORVEL_PLATFORM=sim");
+    else if (!QDBusConnection::systemBus().isConnected())
+        why = QStringLiteral("no system bus");
+    else if (!linuxbus::hasOwner(QDBusConnection::systemBus(), logind::service))
+        why = QStringLiteral("no logind on the system bus");
+    if (why.isEmpty())
+        return linuxLivePlatform();
+    const QString line = QStringLiteral("running the simulated platform, reason=") + why;
+    std::fprintf(stderr, "quorvel: %s\n", qPrintable(line));
+    DiagnosticLog::log(DiagnosticLog::Level::info, DiagnosticLog::Category::app, line);
 #endif
     return simLivePlatform(SimPlatform::fromEnvironment());
 }
@@ -152,13 +202,19 @@ std::unique_ptr<AppCoordinator> AppCoordinator::makeLive(LivePlatform platform)
                                                         platform.lowPowerModeChanges);
     parts.alertPresenter = platform.quitAlertPresenter;
     parts.terminator = platform.terminator;
-    parts.runner = makeCommandRunner(platform.commands);
+    parts.runner = platform.commandRunner ? platform.commandRunner : makeCommandRunner(platform.commands);
     parts.bundle = platform.bundle;
+    parts.notes = platform.notes;
 
     auto controller = std::make_shared<ClamshellKeepRunningController>(weakStore, parts.runner, journal);
-    auto authorization =
-        std::make_unique<AuthorizationManager>(weakStore, SudoersAuthorization::makeChecker(platform.sudoers),
-                                               SudoersAuthorization::makeGrantor(platform.sudoers), journal);
+    const AuthorizationManager::Checker checker = platform.authorizationChecker
+                                                      ? platform.authorizationChecker
+                                                      : SudoersAuthorization::makeChecker(platform.sudoers);
+    auto authorization = std::make_unique<AuthorizationManager>(
+        weakStore, checker,
+        platform.authorizationGrantor ? platform.authorizationGrantor
+                                      : SudoersAuthorization::makeGrantor(platform.sudoers),
+        journal);
     parts.updateChecker = makeLiveUpdateChecker(platform.scheduler, platform.clock, platform.defaults, platform.bundle);
     parts.updateJobs = std::make_unique<UpdateJobs>(parts.updateChecker.get());
 
@@ -175,8 +231,9 @@ std::unique_ptr<AppCoordinator> AppCoordinator::makeLive(LivePlatform platform)
     moduleParts.powerMonitor = parts.powerMonitor.get();
     moduleParts.timedController = parts.timedController.get();
     moduleParts.pmsetReader = makePmsetReader(parts.runner);
-    moduleParts.revokeRevoker = SudoersAuthorization::makeRevoker(platform.sudoers);
-    moduleParts.revokeReadback = SudoersAuthorization::makeChecker(platform.sudoers);
+    moduleParts.revokeRevoker = platform.authorizationRevoker ? platform.authorizationRevoker
+                                                              : SudoersAuthorization::makeRevoker(platform.sudoers);
+    moduleParts.revokeReadback = checker;
     moduleParts.alertPresenter = platform.alertPresenter;
     moduleParts.updateChecker = parts.updateJobs.get();
     moduleParts.scheduler = platform.scheduler;
