@@ -59,6 +59,9 @@ elseif(TARGET quorvel)
   set(CPACK_DEBIAN_APP_PACKAGE_NAME quorvel)
   set(CPACK_DEBIAN_APP_FILE_NAME "quorvel_${PROJECT_VERSION}-${quorvel_build_number}_amd64.deb")
   set(CPACK_DEBIAN_APP_PACKAGE_SECTION utils)
+  # On GNOME and other GTK desktops Qt learns the desktop's interface font (and colours) only
+  # through this theme plugin; without it the windows fall back to a generic sans-serif.
+  set(CPACK_DEBIAN_APP_PACKAGE_RECOMMENDS "qt6-gtk-platformtheme")
   set(CPACK_DEBIAN_SIM_PACKAGE_NAME quorvel-sim)
   set(CPACK_DEBIAN_SIM_FILE_NAME "quorvel-sim_${PROJECT_VERSION}-${quorvel_build_number}_amd64.deb")
   set(CPACK_DEBIAN_SIM_PACKAGE_SECTION utils)

@@ -69,7 +69,7 @@ void MenuUpdateRow::refresh()
     m_download->setAccessibleName(m_download->text());
     m_download->setAccessibleDescription(m_text->text());
     // The one action of the row, filled with the accent as the settings window's is.
-    SettingsStyle::makeProminent(m_download);
+    SettingsStyle::makeProminent(m_download, SettingsStyle::Padding::compact);
 }
 
 void MenuUpdateRow::changeEvent(QEvent *event)

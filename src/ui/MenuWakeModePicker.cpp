@@ -89,7 +89,7 @@ void MenuSegmentButton::paintEvent(QPaintEvent *)
     const QRectF area = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     if (!isEnabled())
         painter.setOpacity(0.5);
-    QColor ink = foreground;
+    QColor ink = pal.color(QPalette::Active, QPalette::ButtonText);
     if (isChecked()) {
         // The chosen segment stands out of the track in the accent colour, its label on it.
         const QColor fill = MenuStyle::chosenFill(trackColor(pal), pal);

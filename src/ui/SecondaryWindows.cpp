@@ -31,6 +31,8 @@ public:
         auto *layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(content);
+        // Room left by a note that has gone stays below the content, not spread through it.
+        layout->addStretch();
         setWindowTitle(qtTrId(m_titleKey));
         // The window itself holds the focus when it opens: otherwise the first switch would
         // get it, and its focus ring, as if the keyboard had chosen it. Tab moves on from here.

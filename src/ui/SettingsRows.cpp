@@ -99,7 +99,7 @@ void setTone(QWidget *widget, Tone tone)
     widget->setPalette(palette);
 }
 
-void makeProminent(QAbstractButton *button)
+void makeProminent(QAbstractButton *button, Padding padding)
 {
     const QPalette palette = button->palette();
     // Painted from a style sheet, not the palette: the style would tint and lighten a
@@ -111,14 +111,15 @@ void makeProminent(QAbstractButton *button)
     const QColor window = palette.color(QPalette::Window);
     const QString sheet =
         QStringLiteral("QPushButton { color: %1; background-color: %2; border: 1px solid %3; border-radius: 5px;"
-                       " padding: 3px 12px; }"
+                       " padding: %8; }"
                        " QPushButton:hover { background-color: %3; }"
                        " QPushButton:pressed { background-color: %4; }"
                        " QPushButton:focus { border-color: %5; }"
                        " QPushButton:disabled { color: %6; background-color: %7; border-color: %7; }")
             .arg(label.name(), face.name(), face.darker(112).name(), face.darker(125).name(),
                  Contrast::readable(face, window, Contrast::shape).name(), Contrast::over(label, 0.6, face).name(),
-                 Contrast::over(face, 0.45, window).name());
+                 Contrast::over(face, 0.45, window).name(),
+                 padding == Padding::compact ? QStringLiteral("1px 7px") : QStringLiteral("3px 12px"));
     if (button->styleSheet() != sheet)
         button->setStyleSheet(sheet);
 }

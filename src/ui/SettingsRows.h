@@ -32,8 +32,9 @@ QIcon symbolIcon(const QString &name, int points, const QColor &color, const QWi
 // Paints a label's text in `tone`; call again after a palette change.
 void setTone(QWidget *widget, Tone tone);
 // A button filled with the accent colour, for the one action a group leads to.
-// Call again after a palette change.
-void makeProminent(QAbstractButton *button);
+// Call again after a palette change. Compact: for the small buttons of the menu's rows.
+enum class Padding { regular, compact };
+void makeProminent(QAbstractButton *button, Padding padding = Padding::regular);
 // Back to the inherited look of a button that was prominent.
 void makePlain(QAbstractButton *button);
 
