@@ -69,7 +69,9 @@ elseif(TARGET quorvel)
   # and power-profiles-daemon tell it about the battery and low-power mode where they are
   # installed. The stand-in tools are not needed: that is the quorvel-sim package.
   set(CPACK_DEBIAN_APP_PACKAGE_DEPENDS "dbus-daemon | dbus-broker, systemd | elogind")
-  set(CPACK_DEBIAN_APP_PACKAGE_RECOMMENDS "upower, power-profiles-daemon")
+  set(CPACK_DEBIAN_APP_PACKAGE_RECOMMENDS "upower, power-profiles-daemon, qt6-gtk-platformtheme")
+  # On GNOME and other GTK desktops Qt learns the desktop's interface font (and colours) only
+  # through the GTK theme plugin recommended above; without it the windows fall back to a generic sans-serif.
   set(CPACK_DEBIAN_SIM_PACKAGE_NAME quorvel-sim)
   set(CPACK_DEBIAN_SIM_FILE_NAME "quorvel-sim_${PROJECT_VERSION}-${quorvel_build_number}_amd64.deb")
   set(CPACK_DEBIAN_SIM_PACKAGE_SECTION utils)

@@ -12,9 +12,19 @@
 #include <QFileOpenEvent>
 #include <QGuiApplication>
 #include <QPointer>
+#include <QThread>
 #include <QTimer>
 
 namespace quorvel {
+
+namespace {
+
+[[maybe_unused]] bool onMainThread()
+{
+    return QThread::currentThread() == QCoreApplication::instance()->thread();
+}
+
+} // namespace
 
 AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent)
@@ -51,17 +61,26 @@ void AppDelegate::launch()
     AppCoordinator *coordinator = m_coordinator.get();
 
     // 4. Will-terminate: every way the event loop ends runs the clean-up, then appQuit.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, [coordinator] { coordinator->handleWillTerminate(); });
+    // Both clean-ups touch the state, which only the main thread may: a notice delivered
+    // anywhere else is a wiring fault, caught here rather than as a torn state at shut-down.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [coordinator] {
+        Q_ASSERT_X(onMainThread(), "will-terminate", "runs on the main thread");
+        coordinator->handleWillTerminate();
+    });
     // 5. Will-power-off: the workspace notice on the Mac; the termination signals (and the
     // session manager's log-out request) elsewhere.
     observeWillPowerOff([self = QPointer<AppDelegate>(this)] {
+        Q_ASSERT_X(onMainThread(), "will-power-off", "runs on the main thread");
         if (self && self->m_coordinator)
             self->m_coordinator->handleWillPowerOff();
     });
     connect(m_signals.get(), &TerminationSignals::received, this,
             [coordinator](int signal) { coordinator->handleTerminationSignal(TerminationSignals::name(signal)); });
     if (auto *gui = qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        connect(gui, &QGuiApplication::commitDataRequest, this, [coordinator] { coordinator->handleWillPowerOff(); });
+        connect(gui, &QGuiApplication::commitDataRequest, this, [coordinator] {
+            Q_ASSERT_X(onMainThread(), "will-power-off", "runs on the main thread");
+            coordinator->handleWillPowerOff();
+        });
 
     // 6. The status item: from here on the user can act.
     m_windows = std::make_unique<SecondaryWindows>(*m_coordinator, *m_language);

@@ -6,7 +6,10 @@
 #include "support/TerminationSignals.h"
 
 #include <QCoreApplication>
+#include <QThread>
 #include <QTimer>
+
+#include <unistd.h>
 
 namespace quorvel {
 
@@ -30,8 +33,13 @@ int runHeadless(int argc, char *argv[])
     coordinator->start();
 
     QTextStream out(stdout);
-    HeadlessShell shell(*coordinator, out);
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&] { coordinator->handleWillTerminate(); });
+    // On a terminal the countdown ticks in place; piped, every change is a line of its own.
+    HeadlessShell shell(*coordinator, out,
+                        ::isatty(STDOUT_FILENO) == 1 ? HeadlessShell::Output::terminal : HeadlessShell::Output::lines);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&] {
+        Q_ASSERT_X(QThread::currentThread() == app.thread(), "will-terminate", "runs on the main thread");
+        coordinator->handleWillTerminate();
+    });
     QObject::connect(&terminationSignals, &TerminationSignals::received, &app,
                      [&](int signal) { coordinator->handleTerminationSignal(TerminationSignals::name(signal)); });
     instance.serve(*coordinator, [&] { shell.execute(QStringLiteral("status")); });

@@ -164,6 +164,14 @@ void LiveClosedLidModule::stateChanged()
     const bool granted = is<Authorization::Granted>(store->state().authorization);
     const bool becameGranted = granted && !m_wasGranted;
     m_wasGranted = granted;
+    // A grant from anywhere (the settings window, the menu, a re-check that finds the rule)
+    // answers the question the row was waiting on: it goes back to off, and its switch starts
+    // the mode. Left waiting, the row would offer a switch that does nothing.
+    if (becameGranted && is<Clamshell::AuthorizationRequired>(store->state().clamshell)) {
+        VemoState copy = store->state();
+        copy.clamshell = Clamshell::Off{};
+        store->setState(copy);
+    }
     // Authorizing while a leftover is flagged resolves it as at start-up. The take-over runs
     // from its own job, after the grant that led here has finished recording.
     if (becameGranted && store->state().startupResidual && !m_takeOverJob)

@@ -1,5 +1,7 @@
 #include "ui/AlertDialogs.h"
 
+#include "ui/Contrast.h"
+#include "ui/SettingsRows.h"
 #include "ui/Symbols.h"
 
 #include <QAbstractButton>
@@ -17,9 +19,12 @@ void setSymbol(QMessageBox &box, const QString &symbol, QMessageBox::Icon style)
 {
     box.setIcon(style);
     const int side = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box);
-    const QColor colour = style == QMessageBox::Critical  ? QColor(0xe5, 0x48, 0x4d)
-                          : style == QMessageBox::Warning ? QColor(0xf5, 0x9e, 0x0b)
-                                                          : box.palette().color(QPalette::Highlight);
+    const QColor hue = style == QMessageBox::Critical  ? QColor(0xe5, 0x48, 0x4d)
+                       : style == QMessageBox::Warning ? QColor(0xf5, 0x9e, 0x0b)
+                                                       : box.palette().color(QPalette::Highlight);
+    // A symbol as large as the dialog's icon reads at the contrast of large text; bright
+    // orange on a light dialog does not reach even that.
+    const QColor colour = Contrast::readable(hue, box.palette().color(QPalette::Window), Contrast::largeText);
     const QPixmap pixmap = Symbols::pixmap(symbol, side, colour, box.devicePixelRatioF());
     if (!pixmap.isNull())
         box.setIconPixmap(pixmap);
@@ -40,6 +45,8 @@ std::unique_ptr<QMessageBox> makeBox(const QString &title, const QString &messag
     firstButton->setObjectName(QStringLiteral("firstButton"));
     secondButton->setObjectName(QStringLiteral("secondButton"));
     box->setDefaultButton(firstButton);
+    // The answer the dialog leads to, in the accent colour as the desktop draws it.
+    SettingsStyle::makeProminent(firstButton);
     box->setEscapeButton(secondButton);
     box->setWindowModality(Qt::ApplicationModal);
     return box;

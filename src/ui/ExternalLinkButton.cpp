@@ -64,7 +64,7 @@ void ExternalLinkButton::leaveEvent(QEvent *event)
 void ExternalLinkButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    QColor link = SettingsStyle::color(SettingsStyle::Tone::accent, palette());
+    QColor link = palette().color(QPalette::ButtonText);
     if (isDown())
         link = link.darker(130);
     int x = 1;
@@ -96,7 +96,9 @@ void ExternalLinkButton::retranslate()
 
 void ExternalLinkButton::restyle()
 {
+    // Kept in the palette, so that what paints the text and what checks it read one colour.
     const QColor link = SettingsStyle::color(SettingsStyle::Tone::accent, palette());
+    SettingsStyle::setTone(this, SettingsStyle::Tone::accent);
     setIcon(SettingsStyle::symbolIcon(m_systemImage, symbolPoints, link, this));
     update();
 }

@@ -36,6 +36,10 @@ QColor orange(const QPalette &palette);
 QColor red(const QPalette &palette);
 QColor blue(const QPalette &palette);
 
+// The fill of a chosen segment on `track`, and the text drawn on it.
+QColor chosenFill(const QColor &track, const QPalette &palette);
+QColor chosenText(const QColor &fill);
+
 QColor iconColor(Presentation::RowTone tone, const QPalette &palette);
 QColor subtitleColor(Presentation::RowTone tone, const QPalette &palette);
 
@@ -50,16 +54,23 @@ QVBoxLayout *titleAndSubtitle(QLabel *title, QLabel *subtitle);
 // A thin horizontal rule between sections.
 QFrame *makeDivider(QWidget *parent);
 
-// A label that keeps its whole text (text(), accessibility) but draws it on one line, cut at
-// the tail with an ellipsis when the row is too narrow.
+// `text` as it fits in `width` pixels: whole; else its leading " · " parts that fit, then
+// "…"; else its first part up to the last word (or character, in Chinese) that fits.
+QString elideAtParts(const QString &text, const QFontMetrics &metrics, int width);
+
+// A label that keeps its whole text (text(), accessibility, the tool tip) but draws it on one
+// line, cut as elideAtParts() cuts when the row is too narrow.
 class ElidedLabel final : public QLabel {
     Q_OBJECT
 public:
     explicit ElidedLabel(QWidget *parent = nullptr);
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+    // What is drawn at the current width.
+    QString shownText() const;
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 };
 

@@ -1,5 +1,6 @@
 #include "ui/MenuSwitch.h"
 
+#include "ui/Contrast.h"
 #include "ui/MenuStyle.h"
 
 #include <QPainter>
@@ -54,7 +55,9 @@ void MenuSwitch::paintEvent(QPaintEvent *)
     const QColor window = pal.color(QPalette::Active, QPalette::Window);
     const QColor text = pal.color(QPalette::Active, QPalette::WindowText);
     const QRectF track(1, (height() - trackHeight) / 2.0, trackWidth, trackHeight);
-    QColor fill = isChecked() ? MenuStyle::accent(pal) : MenuStyle::mix(window, text, 0.22);
+    // Off or on, the track must stand out of the row as a shape.
+    QColor fill = isChecked() ? MenuStyle::accent(pal)
+                              : Contrast::readable(MenuStyle::mix(window, text, 0.22), window, Contrast::shape);
     if (m_hovering && isEnabled())
         fill = MenuStyle::mix(fill, text, 0.08);
     painter.setPen(Qt::NoPen);

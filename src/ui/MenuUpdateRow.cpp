@@ -2,6 +2,7 @@
 
 #include "prefs/Localization.h"
 #include "ui/MenuStyle.h"
+#include "ui/SettingsRows.h"
 #include "update/UpdateChecker.h"
 
 #include <QDesktopServices>
@@ -67,7 +68,8 @@ void MenuUpdateRow::refresh()
     m_download->setText(qtTrId("updateDownload"));
     m_download->setAccessibleName(m_download->text());
     m_download->setAccessibleDescription(m_text->text());
-    MenuStyle::setTextColor(m_download, accent);
+    // The one action of the row, filled with the accent as the settings window's is.
+    SettingsStyle::makeProminent(m_download, SettingsStyle::Padding::compact);
 }
 
 void MenuUpdateRow::changeEvent(QEvent *event)

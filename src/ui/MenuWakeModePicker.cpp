@@ -35,6 +35,14 @@ const char *segmentName(IdleWakeMode mode)
 }
 } // namespace
 
+// The groove the three segments sit in.
+static QColor trackColor(const QPalette &pal)
+{
+    const QColor window = pal.color(QPalette::Active, QPalette::Window);
+    const QColor text = pal.color(QPalette::Active, QPalette::WindowText);
+    return MenuStyle::mix(window, text, MenuStyle::isDark(pal) ? 0.14 : 0.09);
+}
+
 MenuSegmentButton::MenuSegmentButton(QWidget *parent)
     : QAbstractButton(parent)
 {
@@ -81,12 +89,12 @@ void MenuSegmentButton::paintEvent(QPaintEvent *)
     const QRectF area = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     if (!isEnabled())
         painter.setOpacity(0.5);
+    QColor ink = pal.color(QPalette::Active, QPalette::ButtonText);
     if (isChecked()) {
-        // The chosen segment stands out of the track: the base colour in a light palette, a
-        // lifted grey in a dark one.
-        const QColor fill =
-            MenuStyle::isDark(pal) ? MenuStyle::mix(window, foreground, 0.30) : pal.color(QPalette::Base);
-        painter.setPen(QPen(MenuStyle::mix(window, foreground, 0.18), 0.5));
+        // The chosen segment stands out of the track in the accent colour, its label on it.
+        const QColor fill = MenuStyle::chosenFill(trackColor(pal), pal);
+        ink = MenuStyle::chosenText(fill);
+        painter.setPen(Qt::NoPen);
         painter.setBrush(fill);
         painter.drawRoundedRect(area, radius - trackPadding, radius - trackPadding);
     } else if (m_hovering && isEnabled()) {
@@ -94,7 +102,7 @@ void MenuSegmentButton::paintEvent(QPaintEvent *)
         painter.setBrush(MenuStyle::mix(window, foreground, 0.16));
         painter.drawRoundedRect(area, radius - trackPadding, radius - trackPadding);
     }
-    painter.setPen(foreground);
+    painter.setPen(ink);
     painter.setFont(font());
     const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, width() - 6);
     painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, shown);
@@ -148,7 +156,7 @@ void MenuWakeModePicker::paintEvent(QPaintEvent *)
     const QColor window = pal.color(QPalette::Active, QPalette::Window);
     const QColor text = pal.color(QPalette::Active, QPalette::WindowText);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(MenuStyle::mix(window, text, MenuStyle::isDark(pal) ? 0.14 : 0.09));
+    painter.setBrush(trackColor(pal));
     painter.drawRoundedRect(QRectF(rect()), radius, radius);
 
     // Hairlines between two segments that are both unselected.

@@ -15,9 +15,11 @@ namespace quorvel {
 
 namespace {
 
-// A titled, closable window around one view. Its title is a key, looked up again when the
-// language changes; when the content grows or shrinks (a note appears, the language changes)
-// the window takes the new size and keeps its place.
+// A titled, closable window around one view, kept when closed and shown again as it was. Its
+// title is a key, looked up again when the language changes. Its size is fixed while it is
+// open: fitted to the content when it opens, and grown (never shrunk) only when the content
+// no longer fits, so a note that appears is never cut off and the window does not jump as
+// texts change.
 class SecondaryWindow final : public QWidget {
 public:
     SecondaryWindow(const char *titleKey, QSize minimum, QWidget *content)
@@ -26,11 +28,20 @@ public:
         , m_titleKey(titleKey)
         , m_minimum(minimum)
     {
-        setAttribute(Qt::WA_DeleteOnClose);
         auto *layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(content);
+        // Room left by a note that has gone stays below the content, not spread through it.
+        layout->addStretch();
         setWindowTitle(qtTrId(m_titleKey));
+        // The window itself holds the focus when it opens: otherwise the first switch would
+        // get it, and its focus ring, as if the keyboard had chosen it. Tab moves on from here.
+        setFocusPolicy(Qt::ClickFocus);
+        fit();
+    }
+
+    void fit()
+    {
         SecondaryWindows::fitToContent(this, m_minimum);
         m_fitted = true;
     }
@@ -39,10 +50,11 @@ protected:
     bool event(QEvent *event) override
     {
         const bool handled = QWidget::event(event);
-        if (event->type() == QEvent::LayoutRequest && m_fitted) {
+        if (event->type() == QEvent::LayoutRequest && m_fitted && isVisible()) {
+            const QSize now = size();
             const QPoint topLeft = pos();
-            SecondaryWindows::fitToContent(this, m_minimum);
-            if (isVisible())
+            SecondaryWindows::fitToContent(this, m_minimum.expandedTo(now));
+            if (size() != now)
                 move(topLeft);
         }
         return handled;
@@ -115,6 +127,8 @@ void SecondaryWindows::fitToContent(QWidget *window, QSize minimum)
 
 void SecondaryWindows::present(QWidget *window)
 {
+    if (auto *secondary = dynamic_cast<SecondaryWindow *>(window))
+        secondary->fit();
     QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
     if (!screen)
         screen = QGuiApplication::primaryScreen();
@@ -123,6 +137,8 @@ void SecondaryWindows::present(QWidget *window)
         frame.moveCenter(screen->availableGeometry().center());
         window->move(frame.topLeft());
     }
+    window->setAttribute(Qt::WA_KeyboardFocusChange, false);
+    window->setFocus(Qt::ActiveWindowFocusReason);
     window->show();
     window->raise();
     window->activateWindow();
@@ -135,10 +151,9 @@ void SecondaryWindows::showSettings()
         m_settings->activateWindow();
         return;
     }
-    // A window that exists but is hidden is not brought back: a fresh one replaces it.
-    if (m_settings)
-        m_settings->deleteLater();
-    m_settings = buildSettingsWindow(m_coordinator, m_language, m_defaults);
+    // Closed windows are kept: reopening shows the same one, where it was left.
+    if (!m_settings)
+        m_settings = buildSettingsWindow(m_coordinator, m_language, m_defaults);
     present(m_settings);
 }
 
@@ -149,9 +164,8 @@ void SecondaryWindows::showAbout()
         m_about->activateWindow();
         return;
     }
-    if (m_about)
-        m_about->deleteLater();
-    m_about = buildAboutWindow(BundleInfo::running());
+    if (!m_about)
+        m_about = buildAboutWindow(BundleInfo::running());
     present(m_about);
 }
 

@@ -15,9 +15,10 @@ class AppCoordinator;
 class LanguageController;
 class UserDefaults;
 
-// The settings and about windows: one of each, reused while visible, a new one after close.
-// Each has a fixed size taken from its content, opens centred on the screen and retitles
-// itself when the interface language changes. Closing one never ends the application.
+// The settings and about windows: one of each, made when first asked for and kept when closed,
+// so reopening one shows the same window. Each has a fixed size taken from its content, opens
+// centred on the screen and retitles itself when the interface language changes. Closing one
+// never ends the application.
 class SecondaryWindows final : public QObject {
     Q_OBJECT
 public:
@@ -37,7 +38,7 @@ public:
     QWidget *aboutWindow() const { return m_about; }
 
     // The windows as showSettings() and showAbout() make them: titled, content laid out, fixed
-    // size, deleted when closed, but neither shown nor placed. For screenshots: set the state
+    // size, but neither shown nor placed. For screenshots: set the state
     // in the coordinator's store after show() (showing reads the login item and the rule back),
     // or grab without showing to keep the state as it was set.
     static QWidget *buildSettingsWindow(AppCoordinator &coordinator, LanguageController &language,

@@ -1,5 +1,6 @@
 #include "ui/SettingsRows.h"
 
+#include "ui/Contrast.h"
 #include "ui/Symbols.h"
 
 #include <QEvent>
@@ -19,7 +20,15 @@ bool isDark(const QPalette &palette)
     return palette.color(QPalette::Window).lightnessF() < 0.5;
 }
 
-QColor color(Tone tone, const QPalette &palette)
+QColor panelColor(const QPalette &palette)
+{
+    const QColor window = palette.color(QPalette::Window);
+    return isDark(palette) ? window.lighter(135) : palette.color(QPalette::Base);
+}
+
+namespace {
+
+QColor hue(Tone tone, const QPalette &palette)
 {
     const bool dark = isDark(palette);
     switch (tone) {
@@ -34,13 +43,22 @@ QColor color(Tone tone, const QPalette &palette)
                                 text.blueF() + (window.blueF() - text.blueF()) * mix);
     }
     case Tone::accent: return palette.color(QPalette::Highlight);
-    // The system colours, each a shade darker on light backgrounds so that text stays legible.
     case Tone::blue: return dark ? QColor(10, 132, 255) : QColor(0, 110, 230);
     case Tone::green: return dark ? QColor(48, 209, 88) : QColor(30, 150, 60);
     case Tone::red: return dark ? QColor(255, 84, 74) : QColor(215, 30, 30);
     case Tone::orange: return dark ? QColor(255, 159, 10) : QColor(200, 110, 0);
     }
     return palette.color(QPalette::WindowText);
+}
+
+} // namespace
+
+QColor color(Tone tone, const QPalette &palette)
+{
+    // Texts and symbols sit on the window and on the raised panels alike: the shade of the
+    // hue that reads on both.
+    const QColor ink = Contrast::readable(hue(tone, palette), palette.color(QPalette::Window));
+    return Contrast::readable(ink, panelColor(palette));
 }
 
 QFont captionFont(const QFont &base)
@@ -81,12 +99,36 @@ void setTone(QWidget *widget, Tone tone)
     widget->setPalette(palette);
 }
 
-void makeProminent(QAbstractButton *button)
+void makeProminent(QAbstractButton *button, Padding padding)
 {
-    QPalette palette = button->palette();
-    palette.setColor(QPalette::Button, palette.color(QPalette::Highlight));
-    palette.setColor(QPalette::ButtonText, palette.color(QPalette::HighlightedText));
-    button->setPalette(palette);
+    const QPalette palette = button->palette();
+    // Painted from a style sheet, not the palette: the style would tint and lighten a
+    // palette-coloured face (more so for a default button) until its label no longer reads.
+    // The accent moves only as far towards black as its label needs, with a little room for
+    // the darker hover and pressed shades.
+    const QColor label = palette.color(QPalette::HighlightedText);
+    const QColor face = Contrast::readable(palette.color(QPalette::Highlight), label, Contrast::text + 0.3);
+    const QColor window = palette.color(QPalette::Window);
+    const QString sheet =
+        QStringLiteral("QPushButton { color: %1; background-color: %2; border: 1px solid %3; border-radius: 5px;"
+                       " padding: %8; }"
+                       " QPushButton:hover { background-color: %3; }"
+                       " QPushButton:pressed { background-color: %4; }"
+                       " QPushButton:focus { border-color: %5; }"
+                       " QPushButton:disabled { color: %6; background-color: %7; border-color: %7; }")
+            .arg(label.name(), face.name(), face.darker(112).name(), face.darker(125).name(),
+                 Contrast::readable(face, window, Contrast::shape).name(), Contrast::over(label, 0.6, face).name(),
+                 Contrast::over(face, 0.45, window).name(),
+                 padding == Padding::compact ? QStringLiteral("1px 7px") : QStringLiteral("3px 12px"));
+    if (button->styleSheet() != sheet)
+        button->setStyleSheet(sheet);
+}
+
+void makePlain(QAbstractButton *button)
+{
+    if (!button->styleSheet().isEmpty())
+        button->setStyleSheet(QString());
+    button->setPalette(QPalette());
 }
 
 } // namespace SettingsStyle
@@ -152,8 +194,11 @@ void SettingsSwitch::paintEvent(QPaintEvent *)
     const QRectF track = QRectF(rect()).adjusted(1, 2, -1, -2);
     const qreal radius = track.height() / 2;
     const bool dark = SettingsStyle::isDark(palette());
-    QColor fill =
-        isChecked() ? palette().color(QPalette::Highlight) : (dark ? QColor(255, 255, 255, 60) : QColor(0, 0, 0, 40));
+    // Off or on, the track must stand out of the panel as a shape.
+    const QColor panel = SettingsStyle::panelColor(palette());
+    QColor fill = Contrast::readable(isChecked() ? palette().color(QPalette::Highlight)
+                                                 : (dark ? QColor(0x5a, 0x5a, 0x5e) : QColor(0xc8, 0xc8, 0xc8)),
+                                     panel, Contrast::shape);
     if (!isEnabled())
         fill.setAlphaF(fill.alphaF() * 0.5);
     painter.setPen(Qt::NoPen);
@@ -256,9 +301,7 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         const bool dark = SettingsStyle::isDark(palette());
-        const QColor window = palette().color(QPalette::Window);
-        const QColor fill = dark ? window.lighter(135) : palette().color(QPalette::Base);
-        painter.setBrush(fill);
+        painter.setBrush(SettingsStyle::panelColor(palette()));
         painter.setPen(QPen(dark ? QColor(255, 255, 255, 28) : QColor(0, 0, 0, 30), 1));
         painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
     }

@@ -22,6 +22,8 @@ enum class Tone { primary, secondary, accent, blue, green, red, orange };
 
 bool isDark(const QPalette &palette);
 QColor color(Tone tone, const QPalette &palette);
+// The raised panel a group's rows sit on.
+QColor panelColor(const QPalette &palette);
 // Captions and hints: a step smaller than the body text.
 QFont captionFont(const QFont &base);
 QFont sectionTitleFont(const QFont &base);
@@ -30,7 +32,11 @@ QIcon symbolIcon(const QString &name, int points, const QColor &color, const QWi
 // Paints a label's text in `tone`; call again after a palette change.
 void setTone(QWidget *widget, Tone tone);
 // A button filled with the accent colour, for the one action a group leads to.
-void makeProminent(QAbstractButton *button);
+// Call again after a palette change. Compact: for the small buttons of the menu's rows.
+enum class Padding { regular, compact };
+void makeProminent(QAbstractButton *button, Padding padding = Padding::regular);
+// Back to the inherited look of a button that was prominent.
+void makePlain(QAbstractButton *button);
 
 } // namespace SettingsStyle
 

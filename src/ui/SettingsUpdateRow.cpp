@@ -75,7 +75,7 @@ void SettingsUpdateRow::refresh()
         SettingsStyle::makeProminent(m_button);
     } else {
         // Back to the inherited look after an offer has gone.
-        m_button->setPalette(QPalette());
+        SettingsStyle::makePlain(m_button);
     }
 }
 

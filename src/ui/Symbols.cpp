@@ -1,5 +1,6 @@
 #include "ui/Symbols.h"
 
+#include <QFile>
 #include <QHash>
 #include <QPainter>
 #include <QStandardPaths>
@@ -13,71 +14,50 @@ namespace quorvel::Symbols {
 
 QStringList themeNames(const QString &name)
 {
-    // The symbols the interface names, each with the freedesktop names that mean the same.
+    // The symbols the interface names, each with the freedesktop names that mean the same. The
+    // names the themes draw as something else (a monitor for a laptop, repeat arrows for
+    // infinity, a bare shield for a locked one) are our own pictures instead: ownSymbol().
     static const QHash<QString, QStringList> table = {
         {QStringLiteral("moon"),
          {QStringLiteral("weather-clear-night-symbolic"), QStringLiteral("weather-clear-night")}},
-        {QStringLiteral("laptopcomputer"),
-         {QStringLiteral("computer-laptop-symbolic"), QStringLiteral("computer-laptop"),
-          QStringLiteral("computer-symbolic"), QStringLiteral("computer")}},
         {QStringLiteral("display"),
          {QStringLiteral("video-display-symbolic"), QStringLiteral("video-single-display-symbolic"),
           QStringLiteral("video-display")}},
         {QStringLiteral("info.circle.fill"),
          {QStringLiteral("help-about-symbolic"), QStringLiteral("dialog-information")}},
         {QStringLiteral("sun.max"), {QStringLiteral("display-brightness-symbolic"), QStringLiteral("video-display")}},
-        {QStringLiteral("timer"), {QStringLiteral("alarm-symbolic"), QStringLiteral("chronometer")}},
-        {QStringLiteral("infinity"),
-         {QStringLiteral("media-playlist-repeat-symbolic"), QStringLiteral("view-refresh")}},
         {QStringLiteral("gearshape"), {QStringLiteral("emblem-system-symbolic"), QStringLiteral("preferences-system")}},
         {QStringLiteral("power"), {QStringLiteral("system-shutdown-symbolic"), QStringLiteral("system-shutdown")}},
-        {QStringLiteral("globe"),
-         {QStringLiteral("preferences-desktop-locale-symbolic"), QStringLiteral("applications-internet")}},
         {QStringLiteral("arrow.triangle.2.circlepath"),
          {QStringLiteral("view-refresh-symbolic"), QStringLiteral("view-refresh")}},
         {QStringLiteral("arrow.clockwise"), {QStringLiteral("view-refresh-symbolic"), QStringLiteral("view-refresh")}},
-        {QStringLiteral("arrow.down.circle.fill"),
-         {QStringLiteral("folder-download-symbolic"), QStringLiteral("go-down")}},
-        {QStringLiteral("textformat.123"),
-         {QStringLiteral("accessories-calculator-symbolic"), QStringLiteral("accessories-calculator")}},
-        {QStringLiteral("questionmark.circle"),
-         {QStringLiteral("help-faq-symbolic"), QStringLiteral("help-browser-symbolic"),
-          QStringLiteral("help-browser")}},
         {QStringLiteral("info.circle"), {QStringLiteral("help-about-symbolic"), QStringLiteral("dialog-information")}},
         {QStringLiteral("house"), {QStringLiteral("go-home-symbolic"), QStringLiteral("go-home")}},
         {QStringLiteral("shield.fill"),
          {QStringLiteral("security-medium-symbolic"), QStringLiteral("security-medium")}},
-        {QStringLiteral("lock.rotation"),
-         {QStringLiteral("system-lock-screen-symbolic"), QStringLiteral("changes-prevent-symbolic")}},
-        {QStringLiteral("checkmark.shield.fill"),
-         {QStringLiteral("security-high-symbolic"), QStringLiteral("security-high")}},
         {QStringLiteral("battery.25"),
          {QStringLiteral("battery-level-20-symbolic"), QStringLiteral("battery-caution-symbolic"),
           QStringLiteral("battery-low")}},
         {QStringLiteral("lock.fill"),
          {QStringLiteral("changes-prevent-symbolic"), QStringLiteral("system-lock-screen")}},
-        {QStringLiteral("lock.shield"), {QStringLiteral("security-high-symbolic"), QStringLiteral("security-high")}},
-        {QStringLiteral("lock.shield.fill"),
-         {QStringLiteral("security-high-symbolic"), QStringLiteral("security-high")}},
-        {QStringLiteral("xmark.shield.fill"),
-         {QStringLiteral("security-low-symbolic"), QStringLiteral("security-low")}},
         {QStringLiteral("exclamationmark.triangle.fill"),
          {QStringLiteral("dialog-warning-symbolic"), QStringLiteral("dialog-warning")}},
-        {QStringLiteral("exclamationmark.circle.fill"),
-         {QStringLiteral("dialog-error-symbolic"), QStringLiteral("dialog-error")}},
-        {QStringLiteral("stop.circle.fill"),
-         {QStringLiteral("media-playback-stop-symbolic"), QStringLiteral("process-stop")}},
         {QStringLiteral("chevron.right"), {QStringLiteral("go-next-symbolic"), QStringLiteral("go-next")}},
-        {QStringLiteral("bolt.fill"), {QStringLiteral("battery-full-charging-symbolic"), QStringLiteral("ac-adapter")}},
-        {QStringLiteral("checkmark.circle.fill"),
-         {QStringLiteral("emblem-ok-symbolic"), QStringLiteral("emblem-default")}},
-        {QStringLiteral("xmark.circle.fill"),
-         {QStringLiteral("window-close-symbolic"), QStringLiteral("dialog-error")}},
         {QStringLiteral("minus"), {QStringLiteral("list-remove-symbolic"), QStringLiteral("list-remove")}},
         {QStringLiteral("plus"), {QStringLiteral("list-add-symbolic"), QStringLiteral("list-add")}},
-        {QStringLiteral("arrow.up.right"), {QStringLiteral("send-to-symbolic"), QStringLiteral("go-jump")}},
     };
     return table.value(name);
+}
+
+QString ownSymbol(const QString &name)
+{
+#ifdef Q_OS_MACOS
+    Q_UNUSED(name);
+    return {};
+#else
+    const QString path = QStringLiteral(":/symbols/%1.svg").arg(name);
+    return QFile::exists(path) ? path : QString();
+#endif
 }
 
 QIcon icon(const QString &name)
@@ -108,6 +88,8 @@ QIcon icon(const QString &name)
         return true;
     }();
     Q_UNUSED(fallbackSet);
+    if (const QString own = ownSymbol(name); !own.isEmpty())
+        return QIcon(own);
     for (const QString &themeName : themeNames(name)) {
         if (QIcon::hasThemeIcon(themeName))
             return QIcon::fromTheme(themeName);

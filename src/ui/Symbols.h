@@ -16,6 +16,10 @@ QIcon icon(const QString &name);
 // the platform does not tint symbols itself. Null when the symbol is missing.
 QPixmap pixmap(const QString &name, int points, const QColor &color, qreal devicePixelRatio = 1.0);
 
+// Our own picture of a symbol off the Mac (a resource path), empty where the icon theme's is
+// used. For tests.
+QString ownSymbol(const QString &name);
+
 // The theme names tried for a symbol, in order (empty for an unknown one). For tests.
 QStringList themeNames(const QString &name);
 

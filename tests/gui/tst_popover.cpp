@@ -5,6 +5,7 @@
 #include "PopoverRig.h"
 
 #include "closedlid/ClosedLidModule.h"
+#include "prefs/Localization.h"
 #include "prefs/Preferences.h"
 #include "support/Printers.h"
 #include "ui/MenuClamshellSection.h"
@@ -12,8 +13,10 @@
 #include "ui/MenuInfoPopovers.h"
 #include "ui/MenuRootView.h"
 #include "ui/MenuSettingToggleRow.h"
+#include "ui/MenuStyle.h"
 #include "ui/MenuSwitch.h"
 #include "ui/Presentation.h"
+#include "ui/SecondaryWindows.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -302,6 +305,85 @@ private slots:
             QVERIFY(!rig.popover.isVisible()); // out of the way of the dialog
             rig.store().setStartupResidual(false, std::nullopt);
         }
+    }
+
+    void subtitleCuts_data()
+    {
+        QTest::addColumn<LanguagePreference>("language");
+        QTest::addColumn<QString>("whole");
+        QTest::addColumn<QString>("widthOf");
+        QTest::addColumn<int>("extra"); // pixels beside the width of `widthOf`
+        QTest::addColumn<QString>("shown");
+        const QString en = "On battery · 64% · turns off at 20%", zh = "使用电池 · 64% · 降至 20% 时关闭";
+        const auto english = LanguagePreference::en, chinese = LanguagePreference::zhHans;
+        QTest::newRow("en whole") << english << en << en << 0 << en;
+        QTest::newRow("en a pixel short") << english << en << en << -1 << "On battery · 64%…";
+        QTest::newRow("en two parts") << english << en << "On battery · 64%…" << 0 << "On battery · 64%…";
+        QTest::newRow("en one part") << english << en << "On battery · 64%…" << -1 << "On battery…";
+        QTest::newRow("en one word") << english << en << "On battery…" << -1 << "On…";
+        QTest::newRow("en nothing") << english << en << "…" << -1 << "";
+        QTest::newRow("zh a pixel short") << chinese << zh << zh << -1 << "使用电池 · 64%…";
+        QTest::newRow("zh one part") << chinese << zh << "使用电池 · 64%…" << -1 << "使用电池…";
+        QTest::newRow("zh characters") << chinese << zh << "使用电池…" << -1 << "使用电…";
+    }
+
+    // A subtitle too long for its row loses whole parts, never half a number; the label keeps the
+    // whole text. Every width from nothing to the whole text cuts between words (or Chinese
+    // characters), never inside a word or number.
+    void subtitleCuts()
+    {
+        QFETCH(LanguagePreference, language);
+        QFETCH(QString, widthOf);
+        QFETCH(int, extra);
+        QFETCH(QString, shown);
+        LanguageController languages(std::make_shared<MemoryUserDefaults>());
+        languages.setPreference(language);
+        MenuStyle::ElidedLabel label;
+        MenuStyle::setPixelSize(&label, MenuStyle::subtitlePixelSize);
+        label.setText(Localization::text("closedLidRunningBatteryStatus", {"64", "20"}));
+        QFETCH(QString, whole);
+        QCOMPARE(label.text(), whole); // the translation as the row shows it
+        const QFontMetrics metrics = label.fontMetrics();
+        label.resize(metrics.horizontalAdvance(widthOf) + extra, label.sizeHint().height());
+        QCOMPARE(label.shownText(), shown);
+
+        const auto inWord = [](QChar c) {
+            return c == '%' || (c.isLetterOrNumber() && c.script() != QChar::Script_Han);
+        };
+        for (int width = 0; width <= metrics.horizontalAdvance(label.text()); ++width) {
+            const QString cut = MenuStyle::elideAtParts(label.text(), metrics, width);
+            QVERIFY(metrics.horizontalAdvance(cut) <= width);
+            if (cut == label.text() || cut.isEmpty())
+                continue;
+            QVERIFY2(cut.endsWith(u'…') && label.text().startsWith(cut.chopped(1)), qPrintable(cut));
+            const QString kept = cut.chopped(1);
+            QVERIFY2(kept.isEmpty() || !(inWord(kept.back()) && inWord(label.text().at(kept.size()))),
+                     qPrintable(cut));
+        }
+    }
+
+    // Authorized from the settings window while the row waits for it: the row is off again and
+    // its switch starts the mode, with no second question.
+    void grantInSettingsFreesTheSwitch()
+    {
+        PopoverRig rig;
+        rig.open();
+        auto *row = rig.find<MenuSettingToggleRow>("closedLidRow");
+        CLICK(row->toggle());
+        QCOMPARE(rig.app.state().clamshell, ClamshellState(Clamshell::AuthorizationRequired{}));
+        SecondaryWindows windows(*rig.app.app, rig.language, rig.app.defaults);
+        windows.showSettings();
+        QTest::mouseClick(windows.settingsWindow()->findChild<QWidget *>("authorizeNowButton"), Qt::LeftButton);
+        QVERIFY(is<Authorization::Granted>(rig.app.state().authorization));
+        QCOMPARE(rig.app.state().clamshell, ClamshellState(Clamshell::Off{}));
+        QCOMPARE(rig.find<QLabel>("closedLidRow.subtitle")->text(), QStringLiteral("Off"));
+        QVERIFY(row->toggle()->isEnabled() && !row->toggle()->isChecked());
+        QCOMPARE(rig.app.alerts.size(), 0);
+        rig.open();
+        CLICK(row->toggle());
+        QCOMPARE(rig.app.state().clamshell, ClamshellState(Clamshell::RunningOnPowerAdapter{}));
+        QCOMPARE(rig.app.sleepSetting(), QStringLiteral("1"));
+        rig.app.app->closedLidModule()->setClamshell(false);
     }
 
     void retryAfterADeniedDialog()

@@ -349,27 +349,33 @@ private slots:
         QCOMPARE(hint->text(), qtTrId("lowBatteryThresholdHint").replace("%1", "20").replace("%2", "25"));
     }
 
-    // One window of each kind while it is open, a new one after close; both fixed at their
-    // content's size and never below their minimum.
+    // One window of each kind, kept when closed: reopening shows the same one, fitted again and
+    // fixed at its content's size, never below its minimum. It opens without a focus ring on
+    // its first control; the keyboard brings one.
     void oneWindowEach()
     {
         Rig rig;
         QWidget *first = rig.settings();
         rig.windows.showSettings();
         QCOMPARE(rig.windows.settingsWindow(), first);
+        QVERIFY(QTest::qWaitForWindowActive(first));
+        QCOMPARE(QApplication::focusWidget(), first);
 
-        first->close(); // deleted once the loop turns
-        QTRY_VERIFY(!rig.windows.settingsWindow());
-        QPointer<QWidget> second = rig.settings();
-        QVERIFY(second && second->isVisible());
-
-        second->hide(); // still there, but hidden: not brought back
-        rig.windows.showSettings();
-        QVERIFY(rig.windows.settingsWindow() != second);
-        QTRY_VERIFY(!second);
+        first->close();
+        QCoreApplication::processEvents();
+        QCOMPARE(rig.windows.settingsWindow(), first);
+        QVERIFY(!first->isVisible());
+        QCOMPARE(rig.settings(), first);
+        QVERIFY(first->isVisible());
+        QVERIFY(QTest::qWaitForWindowActive(first));
+        QCOMPARE(QApplication::focusWidget(), first);
+        QTest::keyClick(first, Qt::Key_Tab);
+        QVERIFY(QApplication::focusWidget() && QApplication::focusWidget() != first);
+        QVERIFY(first->testAttribute(Qt::WA_KeyboardFocusChange));
 
         rig.windows.showAbout();
         QWidget *about = rig.windows.aboutWindow();
+        about->close();
         rig.windows.showAbout();
         QCOMPARE(rig.windows.aboutWindow(), about);
         for (QWidget *window : {rig.windows.settingsWindow(), about}) {
@@ -377,6 +383,17 @@ private slots:
             QCOMPARE(window->size(), window->minimumSize());
         }
         QVERIFY(about->width() >= 340 && about->height() >= 200);
+
+        // A note that appears grows the window as much as it needs; one that goes does not
+        // shrink it while it is open.
+        const QSize before = first->size();
+        rig.sim.app->store().setStartupResidual(true, std::nullopt);
+        QTRY_VERIFY(first->height() >= first->sizeHint().height());
+        const QSize grown = first->size();
+        QVERIFY(grown.height() >= before.height());
+        rig.sim.app->store().setStartupResidual(false, std::nullopt);
+        QCoreApplication::processEvents();
+        QCOMPARE(first->size(), grown);
     }
 
     // A window takes its content's size, raised to its minimum, and keeps it.
@@ -412,7 +429,7 @@ private slots:
         });
         QTimer::singleShot(300, [] { QCoreApplication::exit(7); });
         QCOMPARE(QApplication::exec(), 7);
-        QVERIFY(!rig.windows.settingsWindow() && !rig.windows.aboutWindow());
+        QVERIFY(!rig.windows.settingsWindow()->isVisible() && !rig.windows.aboutWindow()->isVisible());
         QCOMPARE(rig.sim.terminations, 0);
     }
 };

@@ -243,6 +243,7 @@ private slots:
         QTRY_COMPARE(server->requests().size(), 1);
         check();
         QCOMPARE(history, (States{UpdateCheck::Checking{}, network, UpdateCheck::Checking{}, available()}));
+        QCOMPARE(log->lines().filter(" update check").first(), logLine(" failed (manual): network"));
         QTRY_COMPARE(server->abandoned(), 1);
         checker->cancelTasks();
         QCOMPARE(scheduler->pendingCount(), 0);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/ViewStates.h"
 #include "prefs/LanguageController.h"
 #include "support/UserDefaults.h"
 
@@ -11,7 +12,7 @@ class QWidget;
 
 namespace quorvel::shots {
 
-enum class Theme { light, dark };
+using test::Theme;
 
 // Where the pictures go and in which language and theme they are taken.
 class Session {
@@ -21,6 +22,8 @@ public:
     // <folder>/<name>-<en|zh>-<light|dark>.png
     void save(const QString &name, const QImage &image);
     void save(const QString &name, QWidget &widget);
+    // A walk over views that saves each one in every language and theme.
+    test::ViewWalk walk(const QString &what);
     int failures() const { return m_failures; }
     Theme theme() const { return m_theme; }
     LanguageController &language() { return *m_language; }

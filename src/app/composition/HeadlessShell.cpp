@@ -46,18 +46,20 @@ QString authorizationText(const AuthorizationState &authorization)
 
 } // namespace
 
-HeadlessShell::HeadlessShell(AppCoordinator &app, QTextStream &out, QObject *parent)
+HeadlessShell::HeadlessShell(AppCoordinator &app, QTextStream &out, Output output, QObject *parent)
     : QObject(parent)
     , m_app(app)
     , m_out(out)
+    , m_output(output)
 {
     connect(&app.store(), &AppStateStore::changed, this, &HeadlessShell::printIfChanged, Qt::QueuedConnection);
     // Every quit confirmation is printed before it is answered, so that a warning the
     // terminal answers on the user's behalf still reaches the user.
     m_quitAlertPresenter = app.quitAlertPresenter();
     app.setQuitAlertPresenter([this](const QuitAlert &alert) {
-        m_out << "alert: " << alert.messageText << " | " << QString(alert.informativeText).replace('\n', ' ') << " | "
-              << alert.firstButton << " / " << alert.secondButton << Qt::endl;
+        printLine(QStringLiteral("alert: ") + alert.messageText + QStringLiteral(" | ")
+                  + QString(alert.informativeText).replace('\n', ' ') + QStringLiteral(" | ") + alert.firstButton
+                  + QStringLiteral(" / ") + alert.secondButton);
         return m_quitAlertPresenter ? m_quitAlertPresenter(alert) : alertSecondButton;
     });
 }
@@ -65,10 +67,14 @@ HeadlessShell::HeadlessShell(AppCoordinator &app, QTextStream &out, QObject *par
 HeadlessShell::~HeadlessShell()
 {
     m_app.setQuitAlertPresenter(std::move(m_quitAlertPresenter));
+    // The terminal's prompt comes back on a line of its own.
+    if (std::exchange(m_lineOpen, false))
+        m_out << Qt::endl;
 }
 
 void HeadlessShell::attachStandardInput()
 {
+    m_inputEchoes = ::isatty(STDIN_FILENO) == 1;
     m_input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
     connect(m_input, &QSocketNotifier::activated, this, &HeadlessShell::readStandardInput);
 }
@@ -84,6 +90,8 @@ void HeadlessShell::readStandardInput()
     if (n > 0)
         m_pending.append(buffer, n);
     for (qsizetype end = m_pending.indexOf('\n'); end >= 0 && !m_quitting; end = m_pending.indexOf('\n')) {
+        if (m_inputEchoes)
+            inputLineEnded();
         const QByteArray line = m_pending.left(end);
         m_pending.remove(0, end + 1);
         execute(QString::fromUtf8(line));
@@ -105,6 +113,11 @@ void HeadlessShell::readStandardInput()
 
 QString HeadlessShell::describe() const
 {
+    return describe(true);
+}
+
+QString HeadlessShell::describe(bool withCountdown) const
+{
     const VemoState &state = m_app.store().state();
     const qint64 threshold = m_app.closedLidModule()
                                  ? BatterySafetyCoordinator::autoExitThreshold(*UserDefaults::standard())
@@ -112,7 +125,7 @@ QString HeadlessShell::describe() const
     QStringList parts;
     parts << Presentation::toolTipKey(Presentation::menuBarAttention(state), state).text();
     parts << QStringLiteral("idle: ") + Presentation::idleRowSubtitleKey(state).text();
-    if (const auto countdown = Presentation::menuBarCountdown(state))
+    if (const auto countdown = Presentation::menuBarCountdown(state); countdown && withCountdown)
         parts << *countdown;
     const auto display = Presentation::displayWakeRow(state);
     parts << QStringLiteral("display: ") + Presentation::displayRowSubtitleKey(display.status).text();
@@ -138,7 +151,32 @@ void HeadlessShell::printIfChanged()
     if (now == m_lastDescription)
         return;
     m_lastDescription = now;
-    m_out << now << Qt::endl;
+    const QString steady = describe(false);
+    const bool onlyTheCountdown = steady == std::exchange(m_lastSteady, steady);
+    if (m_output == Output::lines) {
+        m_out << now << Qt::endl;
+        return;
+    }
+    // A countdown rewrites its own line instead of scrolling the terminal a line a second;
+    // anything else that changes starts a new line, so what happened stays readable above.
+    if (m_lineOpen && onlyTheCountdown)
+        m_out << "\r\x1b[K" << now;
+    else
+        m_out << (m_lineOpen ? "\n" : "") << now;
+    m_out.flush();
+    m_lineOpen = true;
+}
+
+void HeadlessShell::printLine(const QString &line)
+{
+    if (std::exchange(m_lineOpen, false))
+        m_out << '\n';
+    m_out << line << Qt::endl;
+}
+
+void HeadlessShell::inputLineEnded()
+{
+    m_lineOpen = false;
 }
 
 bool HeadlessShell::execute(const QString &line)
@@ -153,12 +191,13 @@ bool HeadlessShell::execute(const QString &line)
 
     if (command == QLatin1String("status")) {
         m_lastDescription = describe();
-        m_out << m_lastDescription << Qt::endl;
+        m_lastSteady = describe(false);
+        printLine(m_lastDescription);
     } else if (command == QLatin1String("start")) {
         bool ok = true;
         const qint64 seconds = words.size() > 1 ? argument.toLongLong(&ok) : TimedSleepPreventer::defaultTimedSeconds;
         if (!ok || seconds < 1) {
-            m_out << "start takes a number of seconds" << Qt::endl;
+            printLine(QStringLiteral("start takes a number of seconds"));
             return false;
         }
         m_app.startTimed(seconds);
@@ -195,7 +234,7 @@ bool HeadlessShell::execute(const QString &line)
         m_quitting = true; // nobody here can cancel it
         m_app.requestQuit();
     } else {
-        m_out << usage << Qt::endl;
+        printLine(QString::fromLatin1(usage));
         return false;
     }
     return true;

@@ -14,7 +14,11 @@ namespace quorvel {
 class HeadlessShell final : public QObject {
     Q_OBJECT
 public:
-    HeadlessShell(AppCoordinator &app, QTextStream &out, QObject *parent = nullptr);
+    // How the state reaches `out`: one line per change (for scripts and pipes), or, on a
+    // terminal, a countdown that ticks in place on the current line.
+    enum class Output { lines, terminal };
+
+    HeadlessShell(AppCoordinator &app, QTextStream &out, Output output = Output::lines, QObject *parent = nullptr);
     ~HeadlessShell() override;
 
     // Reads commands from standard input until it closes (then quits like the menu would).
@@ -23,17 +27,26 @@ public:
     bool execute(const QString &line);
     // One line that says what the state is now.
     QString describe() const;
+    // The user pressed Return on the terminal: its echo took the cursor to a new line.
+    void inputLineEnded();
 
 private:
+    QString describe(bool withCountdown) const;
     void printIfChanged();
+    // Everything but the state line: it ends an open state line first.
+    void printLine(const QString &line);
     void readStandardInput();
 
     AppCoordinator &m_app;
     QTextStream &m_out;
     QSocketNotifier *m_input = nullptr;
     QuitAlertPresenter m_quitAlertPresenter; // the one it wraps, given back at the end
+    Output m_output;
     QString m_lastDescription;
-    QByteArray m_pending; // input after the last complete line
+    QString m_lastSteady;       // the last state line without its countdown
+    bool m_lineOpen = false;    // on a terminal: the cursor still stands at the end of the state line
+    bool m_inputEchoes = false; // standard input is the terminal, so Return moves the cursor
+    QByteArray m_pending;       // input after the last complete line
     bool m_quitting = false;
 };
 
