@@ -2,6 +2,7 @@
 
 #include "closedlid/ClosedLidModule.h"
 #include "closedlid/SystemCommands.h"
+#include "idle/SessionBinder.h"
 #include "idle/TimedSleepPreventer.h"
 #include "power/PowerMonitor.h"
 #include "prefs/LaunchAtLoginController.h"
@@ -60,6 +61,8 @@ public:
         std::function<void()> terminator;
         CommandRunner runner; // for pgrep at start-up
         BundleInfo bundle;
+        // Watching the processes a session is kept for; without it no session can be bound.
+        ProcessWatching processWatching;
     };
 
     explicit AppCoordinator(Parts parts);
@@ -103,6 +106,7 @@ public:
     LaunchAtLoginController &launchAtLogin() { return *m_parts.launchAtLogin; }
     UpdateChecker *updateChecker() { return m_parts.updateChecker.get(); }
     ClosedLidModule *closedLidModule() { return m_closedLidModule.get(); }
+    SessionBinder &sessionBinder() { return *m_binder; }
 
     bool lastCleanupWasClean() const { return m_lastCleanupWasClean; }
     QList<ModuleId> lastCleanupFailedModules() const { return m_lastCleanupFailedModules; }
@@ -116,6 +120,7 @@ private:
     void record(VemoEventKind kind, std::optional<SystemEvidence> evidence = std::nullopt);
 
     Parts m_parts;
+    std::unique_ptr<SessionBinder> m_binder;
     // Declared after the parts it points into, so it goes first at destruction.
     std::unique_ptr<ClosedLidModule> m_closedLidModule;
     bool m_lastCleanupWasClean = true;

@@ -154,6 +154,7 @@ std::unique_ptr<AppCoordinator> AppCoordinator::makeLive(LivePlatform platform)
     parts.terminator = platform.terminator;
     parts.runner = makeCommandRunner(platform.commands);
     parts.bundle = platform.bundle;
+    parts.processWatching = liveProcessWatching();
 
     auto controller = std::make_shared<ClamshellKeepRunningController>(weakStore, parts.runner, journal);
     auto authorization =
