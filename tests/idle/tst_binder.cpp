@@ -98,8 +98,9 @@ private slots:
                                              << "running" << start << false;
         QTest::newRow("stopped from the menu") << "stop"
                                                << "off" << start + " timedStoppedManually" << false;
-        QTest::newRow("display toggle keeps it") << "display"
-                                                 << "ended" << start + " timedEndedNaturally" << true;
+        QTest::newRow("display toggle keeps it")
+            << "display"
+            << "ended" << start + " displayAwakeOn displayAwakeOff timedEndedNaturally" << true;
     }
     void processBinding()
     {
