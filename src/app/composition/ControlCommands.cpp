@@ -160,31 +160,47 @@ std::optional<qint64> parseDuration(const QString &text)
 
 std::optional<QDateTime> resolveUntil(const QString &text, const QDateTime &now)
 {
+    // A local time that falls in a daylight-saving gap does not exist that day: it means the
+    // first minute the clock shows after it, the end of the gap.
+    const auto local = [zone = now.timeZone()](const QDate &date, const QTime &time) {
+        const QDateTime wall(date, time, QTimeZone::utc()); // the clock's reading, without a zone
+        for (int minutes = 0; minutes <= 180; ++minutes) {
+            const QDateTime shown = wall.addSecs(60 * minutes);
+            const QDateTime moment(shown.date(), shown.time(), zone);
+            // Some Qt versions move a time in a gap on by the gap's length: only a moment the
+            // clock really shows counts.
+            if (moment.isValid() && moment.date() == shown.date() && moment.time() == shown.time())
+                return moment.toUTC();
+        }
+        return QDateTime();
+    };
     const QString trimmed = text.trimmed();
     static const QRegularExpression clock(QStringLiteral("^([01]?\\d|2[0-3]):([0-5]\\d)$"));
     if (const QRegularExpressionMatch match = clock.match(trimmed); match.hasMatch()) {
         const QTime time(match.captured(1).toInt(), match.captured(2).toInt());
-        // A time that has passed today means tomorrow. A time that falls in a daylight-saving
-        // gap does not exist that day; Qt moves it past the gap, which is when the clock gets there.
+        // A time that has passed today (or is this very minute) means tomorrow.
         for (int days = 0; days <= 1; ++days) {
-            QDateTime candidate(now.date().addDays(days), time, now.timeZone());
-            if (candidate > now)
-                return candidate.toUTC();
+            const QDateTime candidate = local(now.date().addDays(days), time);
+            if (candidate.isValid() && candidate > now)
+                return candidate;
         }
         return std::nullopt;
     }
     static const QRegularExpression iso(
-        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}[T ]\\d{2}:\\d{2}(:\\d{2})?(Z|[+-]\\d{2}:?\\d{2})?$"));
-    if (!iso.match(trimmed).hasMatch())
+        QStringLiteral("^(\\d{4}-\\d{2}-\\d{2})[T ](\\d{2}:\\d{2}(?::\\d{2})?)(Z|[+-]\\d{2}:?\\d{2})?$"));
+    const QRegularExpressionMatch match = iso.match(trimmed);
+    if (!match.hasMatch())
         return std::nullopt;
-    QString normalized = trimmed;
-    normalized[10] = QLatin1Char('T');
-    QDateTime parsed = QDateTime::fromString(normalized, Qt::ISODate);
+    // Without an offset the time is local; it is read as if in UTC first, so that the
+    // machine's own zone (and its gaps) play no part in reading it.
+    const bool hasOffset = !match.captured(3).isEmpty();
+    const QDateTime parsed = QDateTime::fromString(match.captured(1) + QLatin1Char('T') + match.captured(2)
+                                                       + (hasOffset ? match.captured(3) : QStringLiteral("Z")),
+                                                   Qt::ISODate);
     if (!parsed.isValid())
         return std::nullopt;
-    if (parsed.timeSpec() == Qt::LocalTime)
-        parsed = QDateTime(parsed.date(), parsed.time(), now.timeZone());
-    return parsed.toUTC();
+    const QDateTime until = hasOffset ? parsed.toUTC() : local(parsed.date(), parsed.time());
+    return until.isValid() ? std::optional(until) : std::nullopt;
 }
 
 Parsed parseArguments(const QStringList &arguments, const QDateTime &now)
