@@ -240,6 +240,14 @@
         <source>Keep Display On</source>
         <translation>Keep Display On</translation>
     </message>
+    <message id="sessionWhileRuns">
+        <source>While %1 runs</source>
+        <translation>While %1 runs</translation>
+    </message>
+    <message id="sessionUntil">
+        <source>Until %1</source>
+        <translation>Until %1</translation>
+    </message>
     <message id="keepingAwake">
         <source>Keeping your Mac awake</source>
         <translation>Keeping your Mac awake</translation>
@@ -558,6 +566,26 @@
     <message id="ctlNoTimedSession">
         <source>No timed session is running.</source>
         <translation>No timed session is running.</translation>
+    </message>
+    <message id="ctlProcessGone">
+        <source>Process %1 is not running.</source>
+        <translation>Process %1 is not running.</translation>
+    </message>
+    <message id="ctlUntilPassed">
+        <source>That time has already passed.</source>
+        <translation>That time has already passed.</translation>
+    </message>
+    <message id="ctlUntilTooFar">
+        <source>That time is more than 8 hours away, the longest timed session.</source>
+        <translation>That time is more than 8 hours away, the longest timed session.</translation>
+    </message>
+    <message id="ctlAlreadyBound">
+        <source>A session is already kept for another job; stop it first.</source>
+        <translation>A session is already kept for another job; stop it first.</translation>
+    </message>
+    <message id="ctlBadRequest">
+        <source>The request is not valid.</source>
+        <translation>The request is not valid.</translation>
     </message>
     <message id="ctlNoSession">
         <source>Start keeping your Mac awake first.</source>

@@ -240,6 +240,14 @@
         <source>Keep Display On</source>
         <translation>保持显示器亮起</translation>
     </message>
+    <message id="sessionWhileRuns">
+        <source>While %1 runs</source>
+        <translation>%1 运行期间</translation>
+    </message>
+    <message id="sessionUntil">
+        <source>Until %1</source>
+        <translation>直到 %1</translation>
+    </message>
     <message id="keepingAwake">
         <source>Keeping your Mac awake</source>
         <translation>正在保持 Mac 唤醒</translation>
@@ -558,6 +566,26 @@
     <message id="ctlNoTimedSession">
         <source>No timed session is running.</source>
         <translation>当前没有定时的防休眠会话。</translation>
+    </message>
+    <message id="ctlProcessGone">
+        <source>Process %1 is not running.</source>
+        <translation>进程 %1 未在运行。</translation>
+    </message>
+    <message id="ctlUntilPassed">
+        <source>That time has already passed.</source>
+        <translation>这个时间已经过去了。</translation>
+    </message>
+    <message id="ctlUntilTooFar">
+        <source>That time is more than 8 hours away, the longest timed session.</source>
+        <translation>这个时间距现在超过 8 小时，超出定时会话的上限。</translation>
+    </message>
+    <message id="ctlAlreadyBound">
+        <source>A session is already kept for another job; stop it first.</source>
+        <translation>已有一个会话在为另一项任务保持唤醒；请先停止它。</translation>
+    </message>
+    <message id="ctlBadRequest">
+        <source>The request is not valid.</source>
+        <translation>请求无效。</translation>
     </message>
     <message id="ctlNoSession">
         <source>Start keeping your Mac awake first.</source>

@@ -75,6 +75,19 @@ void TimedSleepPreventer::record(VemoEventKind kind)
         m_eventJournal->append(VemoEvent::make(std::move(kind)));
 }
 
+void TimedSleepPreventer::unbind()
+{
+    if (m_store)
+        m_store->setSessionBinding(std::nullopt);
+}
+
+// The binding is set before the session starts, so the start's history line can say what
+// the session is for.
+std::optional<SessionBinding> TimedSleepPreventer::freshBinding() const
+{
+    return m_store ? m_store->state().sessionBinding : std::nullopt;
+}
+
 // --- starting --------------------------------------------------------------------------
 
 void TimedSleepPreventer::startTimed(qint64 seconds)
@@ -162,7 +175,7 @@ void TimedSleepPreventer::launchTimed(qint64 seconds, bool isFreshStart)
     if (isFreshStart) {
         DiagnosticLog::log(Level::info, Category::timed,
                            QStringLiteral("timed session started, seconds=%1").arg(seconds));
-        record(EventKind::TimedStarted{seconds});
+        record(EventKind::TimedStarted{seconds, freshBinding()});
     } else {
         DiagnosticLog::log(Level::info, Category::timed,
                            QStringLiteral("timed session adjusted (relaunch), seconds=%1").arg(seconds));
@@ -184,7 +197,7 @@ void TimedSleepPreventer::launchPermanent(bool isFreshStart)
     syncDisplayAwake();
     if (isFreshStart) {
         DiagnosticLog::log(Level::info, Category::timed, QStringLiteral("timed permanent session started"));
-        record(EventKind::TimedStarted{0});
+        record(EventKind::TimedStarted{0, freshBinding()});
     } else {
         DiagnosticLog::log(Level::info, Category::timed, QStringLiteral("timed session switched to permanent"));
     }
@@ -294,6 +307,7 @@ void TimedSleepPreventer::adjustRemaining(qint64 by)
     } else if (wanted == remaining) {
         return;
     }
+    unbind();
     relaunch(wanted);
 }
 
@@ -314,12 +328,14 @@ void TimedSleepPreventer::switchToPermanent()
     if (running)
         m_lastTimedRemainingSeconds = running->remainingSeconds;
     if (m_isRelaunching) {
+        unbind();
         m_pendingRelaunchSeconds.reset();
         m_pendingSwitchToPermanent = true;
         return;
     }
     if (!childRunning() || !running)
         return;
+    unbind();
     cancelAndClear(m_countdownTask);
     m_pendingRelaunchSeconds.reset();
     m_pendingSwitchToPermanent = true;
@@ -334,12 +350,15 @@ void TimedSleepPreventer::switchToTimed(std::optional<qint64> seconds)
     // still switches back, with 0; what a time of 0 means is up to the tool.
     const qint64 s = seconds.value_or(m_lastTimedRemainingSeconds);
     if (m_isRelaunching) {
+        unbind();
         m_pendingSwitchToPermanent = false;
         m_pendingRelaunchSeconds = s;
         return;
     }
-    if (childRunning() && m_store && is<TimedSession::RunningPermanent>(m_store->state().timedSession))
+    if (childRunning() && m_store && is<TimedSession::RunningPermanent>(m_store->state().timedSession)) {
+        unbind();
         relaunch(s);
+    }
 }
 
 // Display-awake belongs to a running session: switching it relaunches the same session
@@ -376,7 +395,7 @@ void TimedSleepPreventer::setDisplayAwake(bool enabled)
 
 // --- ending ----------------------------------------------------------------------------
 
-void TimedSleepPreventer::stop()
+void TimedSleepPreventer::stop(StopCause cause)
 {
     if (m_store) {
         VemoState copy = m_store->state();
@@ -392,6 +411,7 @@ void TimedSleepPreventer::stop()
     if (m_process) {
         if (m_process->isRunning()) {
             m_intentionalStop = true;
+            m_stopEndsNaturally = cause == StopCause::bindingEnded;
             terminateWithFallback(*m_process, terminateGrace);
         }
         return;
@@ -448,11 +468,14 @@ void TimedSleepPreventer::handleTermination(quint64 serial, int status)
     const bool pendingPermanent = m_pendingSwitchToPermanent;
     const std::optional<qint64> pendingSeconds = m_pendingRelaunchSeconds;
     enum class Outcome { stopped, ended, failed };
-    const Outcome outcome = m_intentionalStop ? Outcome::stopped : status == 0 ? Outcome::ended : Outcome::failed;
+    const Outcome outcome = m_intentionalStop ? (m_stopEndsNaturally ? Outcome::ended : Outcome::stopped)
+                            : status == 0     ? Outcome::ended
+                                              : Outcome::failed;
 
     cancelAndClear(m_terminationFallbackTask);
     m_isRelaunching = false;
     m_intentionalStop = false;
+    m_stopEndsNaturally = false;
     m_pendingSwitchToPermanent = false;
     m_pendingRelaunchSeconds.reset();
     m_pendingDisplayAwake.reset();
@@ -522,6 +545,7 @@ bool TimedSleepPreventer::cleanup()
     // and the flags read as they would once that report had been handled.
     m_process.reset();
     m_intentionalStop = false;
+    m_stopEndsNaturally = false;
     m_displayAwakeEnabled = false;
     return true;
 }

@@ -39,9 +39,13 @@ public:
                         ChildProcessFactory makeProcess = liveChildProcessFactory(), QObject *parent = nullptr);
     ~TimedSleepPreventer() override;
 
+    // Why a session is asked to end: by the person, or because what it was kept for (a
+    // process, a command) has ended, which counts as the session's natural end.
+    enum class StopCause { user, bindingEnded };
+
     void startTimed(qint64 seconds);
     void startPermanent();
-    void stop();
+    void stop(StopCause cause = StopCause::user);
     void adjustRemaining(qint64 by);
     void switchToPermanent();
     void switchToTimed(std::optional<qint64> seconds = std::nullopt);
@@ -79,6 +83,9 @@ private:
     void startCountdown();
     bool childRunning() const;
     void record(VemoEventKind kind);
+    // A change made by hand (more, less, indefinite, timed) leaves the session unbound.
+    void unbind();
+    std::optional<SessionBinding> freshBinding() const;
 
     struct Countdown;
     void scheduleCountdownStep(const std::shared_ptr<Countdown> &countdown, qint64 r);
@@ -96,6 +103,7 @@ private:
     JobHandle m_countdownTask;
     qint64 m_durationSeconds = 0;
     bool m_intentionalStop = false;
+    bool m_stopEndsNaturally = false;
     bool m_isRelaunching = false;
     std::optional<qint64> m_pendingRelaunchSeconds;
     bool m_pendingSwitchToPermanent = false;

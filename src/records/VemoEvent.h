@@ -55,17 +55,7 @@ struct Display {
 using QuitBlocker =
     std::variant<QuitBlockers::Timed, QuitBlockers::TimedPermanent, QuitBlockers::Clamshell, QuitBlockers::Display>;
 
-// What a session was started for, when it was started for a job rather than for a length of
-// time: a command run through Quorvel, a process it watches, or a clock time. Only sessions
-// that have one carry it, so every other history line keeps its form.
-struct SessionBinding {
-    enum class Kind { command, process, until };
-    Kind kind = Kind::command;
-    QString name;              // command / process: what the person would call it ("make")
-    std::optional<qint64> pid; // process: the watched process
-    QDateTime until;           // until: the end, UTC
-    bool operator==(const SessionBinding &) const = default;
-};
+// `SessionBinding` (what a session was started for) lives with the state in state/VemoState.h.
 
 namespace EventKind {
 #define QUORVEL_EMPTY_KIND(Name)                                                                                       \

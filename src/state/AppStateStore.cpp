@@ -45,12 +45,23 @@ void AppStateStore::setTimedSession(const TimedSessionState &session)
 {
     write(&VemoState::timedSession, session);
     write(&VemoState::lastError, std::optional<VemoError>());
+    if (m_state.sessionBinding
+        && (is<TimedSession::Off>(session) || is<TimedSession::Ended>(session) || is<TimedSession::Failed>(session)))
+        write(&VemoState::sessionBinding, std::optional<SessionBinding>());
 }
 
 void AppStateStore::setTimedFailed(VemoError error)
 {
     write(&VemoState::timedSession, TimedSessionState(TimedSession::Failed{error}));
     write(&VemoState::lastError, std::optional<VemoError>(error));
+    if (m_state.sessionBinding)
+        write(&VemoState::sessionBinding, std::optional<SessionBinding>());
+}
+
+void AppStateStore::setSessionBinding(const std::optional<SessionBinding> &binding)
+{
+    if (m_state.sessionBinding != binding)
+        write(&VemoState::sessionBinding, binding);
 }
 
 void AppStateStore::setDisplayAwake(const DisplayAwakeState &displayAwake)

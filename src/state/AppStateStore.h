@@ -33,6 +33,8 @@ public:
     void setTimedRunning(qint64 remainingSeconds);
     void setTimedSession(const TimedSessionState &session);
     void setTimedFailed(VemoError error);
+    // A binding belongs to one session: it is dropped with it (off, ended or failed).
+    void setSessionBinding(const std::optional<SessionBinding> &binding);
     void setDisplayAwake(const DisplayAwakeState &displayAwake);
     void setDisplayAwakeFailed(VemoError error);
     void setPower(const PowerContext &power);

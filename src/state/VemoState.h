@@ -181,6 +181,18 @@ struct PowerContext {
     bool operator==(const PowerContext &) const = default;
 };
 
+// What a session was started for, when it was started for a job rather than for a length of
+// time: a command run through Quorvel, a process it watches, or a clock time. Only sessions
+// that have one carry it, so every other history line keeps its form.
+struct SessionBinding {
+    enum class Kind { command, process, until };
+    Kind kind = Kind::command;
+    QString name;              // command / process: what the person would call it ("make")
+    std::optional<qint64> pid; // process: the watched process
+    QDateTime until;           // until: the end, UTC
+    bool operator==(const SessionBinding &) const = default;
+};
+
 struct VemoState {
     TimedSessionState timedSession = TimedSession::Off{};
     DisplayAwakeState displayAwake = DisplayAwake::Off{};
@@ -191,6 +203,8 @@ struct VemoState {
     std::optional<QDateTime> lastSafetyStopAt;
     std::optional<VemoError> lastError;
     bool startupResidual = false;
+    // What the running session is kept for; gone when the session ends or is changed by hand.
+    std::optional<SessionBinding> sessionBinding;
     bool operator==(const VemoState &) const = default;
 };
 

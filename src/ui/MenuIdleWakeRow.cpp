@@ -175,7 +175,7 @@ void MenuIdleWakeRow::refresh()
     const auto row = Presentation::idleWakeRow(s);
     m_icon->setSymbol(QStringLiteral("moon"), MenuStyle::iconColor(row.tone, pal));
     m_title->setText(qtTrId("idleSleep"));
-    m_subtitle->setText(Presentation::idleRowSubtitleKey(s).text());
+    m_subtitle->setText(Presentation::idleRowSubtitle(s));
     MenuStyle::setTextColor(m_subtitle, MenuStyle::subtitleColor(row.tone, pal));
 
     IdleWakeMode mode = IdleWakeMode::off;

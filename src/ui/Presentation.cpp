@@ -94,6 +94,23 @@ LocalizationKey idleRowSubtitleKey(const VemoState &s)
     return {QT_TRID_NOOP("notActive")};
 }
 
+std::optional<QString> sessionBindingText(const VemoState &s)
+{
+    if (!s.sessionBinding || !isTimedActive(s) || isBlockedByClosedLid(s))
+        return std::nullopt;
+    const SessionBinding &binding = *s.sessionBinding;
+    if (binding.kind == SessionBinding::Kind::until)
+        return Localization::text(QT_TRID_NOOP("sessionUntil"),
+                                  {binding.until.toLocalTime().toString(QStringLiteral("HH:mm"))});
+    const QString name = binding.name.isEmpty() && binding.pid ? QString::number(*binding.pid) : binding.name;
+    return Localization::text(QT_TRID_NOOP("sessionWhileRuns"), {name});
+}
+
+QString idleRowSubtitle(const VemoState &s)
+{
+    return sessionBindingText(s).value_or(idleRowSubtitleKey(s).text());
+}
+
 ToggleRowModel<DisplayRowStatus> displayWakeRow(const VemoState &s)
 {
     // Display-awake rides on the running caffeinate session, so it can only be switched while
@@ -310,6 +327,14 @@ LocalizationKey toolTipKey(MenuBarAttention attention, const VemoState &s)
     if (is<TimedSession::Running>(s.timedSession))
         return {QT_TRID_NOOP("preventingIdleSleep")};
     return {QT_TRID_NOOP("runningOnSystemPolicy")};
+}
+
+QString toolTip(MenuBarAttention attention, const VemoState &s)
+{
+    if (attention == MenuBarAttention::none)
+        if (auto binding = sessionBindingText(s))
+            return *binding;
+    return toolTipKey(attention, s).text();
 }
 
 std::optional<QString> menuBarCountdown(const VemoState &s)

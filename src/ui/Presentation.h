@@ -172,6 +172,11 @@ struct QuitDialogContent {
 
 ToggleRowModel<IdleRowStatus> idleWakeRow(const VemoState &state);
 LocalizationKey idleRowSubtitleKey(const VemoState &state);
+// What keeps the machine awake when a session runs for a job ("While make runs", "Until
+// 18:30", the time in the machine's local time); none for every other session and state.
+std::optional<QString> sessionBindingText(const VemoState &state);
+// The idle row's subtitle as shown: the binding when there is one, else the key's text.
+QString idleRowSubtitle(const VemoState &state);
 
 ToggleRowModel<DisplayRowStatus> displayWakeRow(const VemoState &state);
 LocalizationKey displayRowSubtitleKey(DisplayRowStatus status);
@@ -193,6 +198,8 @@ MenuBarImage menuBarIcon(const VemoState &state);
 // A system symbol name, or none for an icon without badge.
 std::optional<QString> badgeSymbol(MenuBarAttention attention, MenuBarSessionMark mark);
 LocalizationKey toolTipKey(MenuBarAttention attention, const VemoState &state);
+// The tool tip as shown: a session kept for a job says what for, unless something needs attention.
+QString toolTip(MenuBarAttention attention, const VemoState &state);
 
 // "H:MM:SS" for the menu bar, only while a timed session runs on its own (not under closed-lid
 // mode or a start-up leftover).

@@ -128,7 +128,7 @@ void StatusBarController::refresh()
     const bool textBesideIcon = m_item->hasVariableWidth();
     const QImage image = StatusImage::compose(icon.icon, Presentation::badgeSymbol(attention, icon.mark),
                                               textBesideIcon ? countdown : std::nullopt, m_item->devicePixelRatio());
-    QString toolTip = Presentation::toolTipKey(attention, state).text();
+    QString toolTip = Presentation::toolTip(attention, state);
     if (countdown && !textBesideIcon)
         toolTip += QStringLiteral(" · ") + *countdown;
 

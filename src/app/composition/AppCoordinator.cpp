@@ -39,6 +39,8 @@ QList<ResidualProcess> parsePgrepOutput(const QString &output)
 
 AppCoordinator::AppCoordinator(Parts parts)
     : m_parts(std::move(parts))
+    , m_binder(std::make_unique<SessionBinder>(QPointer<AppStateStore>(m_parts.store.get()), *m_parts.timedController,
+                                               m_parts.processWatching))
 {
 }
 
@@ -46,6 +48,7 @@ AppCoordinator::~AppCoordinator()
 {
     // The module points at the preventer, the power monitor and the store: it goes first.
     m_closedLidModule.reset();
+    m_binder.reset();
 }
 
 void AppCoordinator::setClosedLidModule(std::unique_ptr<ClosedLidModule> module)

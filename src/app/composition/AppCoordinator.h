@@ -3,6 +3,7 @@
 #include "app/composition/PlatformNotes.h"
 #include "closedlid/ClosedLidModule.h"
 #include "closedlid/SystemCommands.h"
+#include "idle/SessionBinder.h"
 #include "idle/TimedSleepPreventer.h"
 #include "power/PowerMonitor.h"
 #include "prefs/LaunchAtLoginController.h"
@@ -62,6 +63,8 @@ public:
         CommandRunner runner; // for pgrep at start-up
         BundleInfo bundle;
         PlatformNotes notes;
+        // Watching the processes a session is kept for; without it no session can be bound.
+        ProcessWatching processWatching;
     };
 
     explicit AppCoordinator(Parts parts);
@@ -106,6 +109,7 @@ public:
     UpdateChecker *updateChecker() { return m_parts.updateChecker.get(); }
     ClosedLidModule *closedLidModule() { return m_closedLidModule.get(); }
     const PlatformNotes &platformNotes() const { return m_parts.notes; }
+    SessionBinder &sessionBinder() { return *m_binder; }
 
     bool lastCleanupWasClean() const { return m_lastCleanupWasClean; }
     QList<ModuleId> lastCleanupFailedModules() const { return m_lastCleanupFailedModules; }
@@ -119,6 +123,7 @@ private:
     void record(VemoEventKind kind, std::optional<SystemEvidence> evidence = std::nullopt);
 
     Parts m_parts;
+    std::unique_ptr<SessionBinder> m_binder;
     // Declared after the parts it points into, so it goes first at destruction.
     std::unique_ptr<ClosedLidModule> m_closedLidModule;
     bool m_lastCleanupWasClean = true;

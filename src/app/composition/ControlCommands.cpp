@@ -4,10 +4,13 @@
 #include "ui/Presentation.h"
 
 #include <QJsonArray>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QTimeZone>
 #include <QUrlQuery>
 #include <array>
 #include <cmath>
+#include <limits>
 
 namespace quorvel {
 
@@ -100,6 +103,45 @@ QJsonObject command(const char *name)
     return {{QStringLiteral("command"), QString::fromLatin1(name)}};
 }
 
+std::optional<qint64> parsePid(const QString &text)
+{
+    bool ok = false;
+    const qint64 pid = text.toLongLong(&ok);
+    if (!ok || pid <= 0 || pid > std::numeric_limits<qint32>::max() || text.startsWith(QLatin1Char('+')))
+        return std::nullopt;
+    return pid;
+}
+
+constexpr std::array bindingNames{"command", "process", "until"};
+
+QJsonObject bindingJson(const SessionBinding &binding)
+{
+    QJsonObject out{{QStringLiteral("kind"), QString::fromLatin1(bindingNames[size_t(binding.kind)])}};
+    if (!binding.name.isEmpty())
+        out.insert(QStringLiteral("name"), binding.name);
+    if (binding.pid)
+        out.insert(QStringLiteral("pid"), *binding.pid);
+    if (binding.until.isValid())
+        out.insert(QStringLiteral("until"), binding.until.toUTC().toString(Qt::ISODate));
+    return out;
+}
+
+std::optional<SessionBinding> bindingFromJson(const QJsonObject &in)
+{
+    const QString kind = in.value(QStringLiteral("kind")).toString();
+    const auto found =
+        std::find_if(bindingNames.begin(), bindingNames.end(), [&](const char *n) { return kind == QLatin1String(n); });
+    if (found == bindingNames.end())
+        return std::nullopt;
+    SessionBinding binding;
+    binding.kind = SessionBinding::Kind(found - bindingNames.begin());
+    binding.name = in.value(QStringLiteral("name")).toString();
+    if (in.value(QStringLiteral("pid")).isDouble())
+        binding.pid = in.value(QStringLiteral("pid")).toInteger();
+    binding.until = QDateTime::fromString(in.value(QStringLiteral("until")).toString(), Qt::ISODate).toUTC();
+    return binding;
+}
+
 } // namespace
 
 namespace ControlCommands {
@@ -183,15 +225,96 @@ QString requestProblem(const QJsonObject &request)
     return problem;
 }
 
-Parsed parseArguments(const QStringList &arguments)
+std::optional<QDateTime> resolveUntil(const QString &text, const QDateTime &now)
+{
+    // A local time that falls in a daylight-saving gap does not exist that day: it means the
+    // first minute the clock shows after it, the end of the gap.
+    const auto local = [zone = now.timeZone()](const QDate &date, const QTime &time) {
+        const QDateTime wall(date, time, QTimeZone::utc()); // the clock's reading, without a zone
+        for (int minutes = 0; minutes <= 180; ++minutes) {
+            const QDateTime shown = wall.addSecs(60 * minutes);
+            const QDateTime moment(shown.date(), shown.time(), zone);
+            // Some Qt versions move a time in a gap on by the gap's length: only a moment the
+            // clock really shows counts.
+            if (moment.isValid() && moment.date() == shown.date() && moment.time() == shown.time())
+                return moment.toUTC();
+        }
+        return QDateTime();
+    };
+    const QString trimmed = text.trimmed();
+    static const QRegularExpression clock(QStringLiteral("^([01]?\\d|2[0-3]):([0-5]\\d)$"));
+    if (const QRegularExpressionMatch match = clock.match(trimmed); match.hasMatch()) {
+        const QTime time(match.captured(1).toInt(), match.captured(2).toInt());
+        // A time that has passed today (or is this very minute) means tomorrow.
+        for (int days = 0; days <= 1; ++days) {
+            const QDateTime candidate = local(now.date().addDays(days), time);
+            if (candidate.isValid() && candidate > now)
+                return candidate;
+        }
+        return std::nullopt;
+    }
+    static const QRegularExpression iso(
+        QStringLiteral("^(\\d{4}-\\d{2}-\\d{2})[T ](\\d{2}:\\d{2}(?::\\d{2})?)(Z|[+-]\\d{2}:?\\d{2})?$"));
+    const QRegularExpressionMatch match = iso.match(trimmed);
+    if (!match.hasMatch())
+        return std::nullopt;
+    // Without an offset the time is local; it is read as if in UTC first, so that the
+    // machine's own zone (and its gaps) play no part in reading it.
+    const bool hasOffset = !match.captured(3).isEmpty();
+    const QDateTime parsed = QDateTime::fromString(match.captured(1) + QLatin1Char('T') + match.captured(2)
+                                                       + (hasOffset ? match.captured(3) : QStringLiteral("Z")),
+                                                   Qt::ISODate);
+    if (!parsed.isValid())
+        return std::nullopt;
+    const QDateTime until = hasOffset ? parsed.toUTC() : local(parsed.date(), parsed.time());
+    return until.isValid() ? std::optional(until) : std::nullopt;
+}
+
+Parsed parseArguments(const QStringList &arguments, const QDateTime &now)
 {
     Parsed parsed;
     QStringList words;
-    for (const QString &word : arguments) {
-        if (word == QLatin1String("--json"))
+    // Everything after "--" belongs to the command `run` starts, "--json" included.
+    const qsizetype separator = arguments.indexOf(QStringLiteral("--"));
+    for (qsizetype i = 0; i < (separator < 0 ? arguments.size() : separator); ++i) {
+        if (arguments[i] == QLatin1String("--json"))
             parsed.json = true;
         else
-            words << word;
+            words << arguments[i];
+    }
+    if (words.value(0) == QLatin1String("run")) {
+        const bool display = words.size() == 2 && words[1] == QLatin1String("--display");
+        if (separator < 0 || separator + 1 >= arguments.size() || (words.size() != 1 && !display)) {
+            parsed.error = QStringLiteral("usage: quorvel ctl run [--display] -- COMMAND [ARGUMENTS...]");
+            return parsed;
+        }
+        parsed.runCommand = arguments.mid(separator + 1);
+        parsed.request = command("run");
+        parsed.request.insert(QStringLiteral("name"), QFileInfo(parsed.runCommand.first()).fileName().left(255));
+        parsed.request.insert(QStringLiteral("display"), display);
+        return parsed; // the pid is the command's, known once it has been started
+    }
+    if (separator >= 0) {
+        parsed.error = usage();
+        return parsed;
+    }
+    if (words.value(0) == QLatin1String("start") && words.size() == 3) {
+        if (words[1] == QLatin1String("--while-pid")) {
+            if (const auto pid = parsePid(words[2]))
+                parsed.request = {{QStringLiteral("command"), QStringLiteral("start")}, {QStringLiteral("pid"), *pid}};
+            else
+                parsed.error = QStringLiteral("--while-pid takes a process id, like 4242");
+            return parsed;
+        }
+        if (words[1] == QLatin1String("--until")) {
+            if (const auto until = resolveUntil(words[2], now))
+                parsed.request = {{QStringLiteral("command"), QStringLiteral("start")},
+                                  {QStringLiteral("until"), until->toString(Qt::ISODate)}};
+            else
+                parsed.error =
+                    QStringLiteral("--until takes a time like 18:30 or a date and time like 2026-12-24T18:30");
+            return parsed;
+        }
     }
     const QString verb = words.value(0);
     const QString argument = words.value(1);
@@ -229,7 +352,7 @@ Parsed parseArguments(const QStringList &arguments)
     return parsed;
 }
 
-std::optional<QJsonObject> parseUrl(const QUrl &url)
+std::optional<QJsonObject> parseUrl(const QUrl &url, const QDateTime &now)
 {
     if (!url.isValid() || url.scheme() != QLatin1String("quorvel")
         || (!url.path().isEmpty() && url.path() != QLatin1String("/")))
@@ -249,6 +372,19 @@ std::optional<QJsonObject> parseUrl(const QUrl &url)
         if (!items.isEmpty())
             return std::nullopt;
         return QJsonObject{{QStringLiteral("command"), verb}};
+    }
+    if (verb == QLatin1String("start") && items.size() == 1 && only({QStringLiteral("pid")})) {
+        const auto pid = parsePid(query.queryItemValue(QStringLiteral("pid")));
+        if (!pid)
+            return std::nullopt;
+        return QJsonObject{{QStringLiteral("command"), QStringLiteral("start")}, {QStringLiteral("pid"), *pid}};
+    }
+    if (verb == QLatin1String("start") && items.size() == 1 && only({QStringLiteral("until")})) {
+        const auto until = resolveUntil(query.queryItemValue(QStringLiteral("until"), QUrl::FullyDecoded), now);
+        if (!until)
+            return std::nullopt;
+        return QJsonObject{{QStringLiteral("command"), QStringLiteral("start")},
+                           {QStringLiteral("until"), until->toString(Qt::ISODate)}};
     }
     if (verb == QLatin1String("start") && only({QStringLiteral("duration")})) {
         const auto seconds = query.hasQueryItem(QStringLiteral("duration"))
@@ -275,7 +411,10 @@ QJsonObject statusJson(const VemoState &state)
         power.insert(QStringLiteral("level"), *state.power.batteryLevel);
     if (state.power.isLowPowerModeEnabled)
         power.insert(QStringLiteral("lowPowerMode"), *state.power.isLowPowerModeEnabled);
-    return {{QStringLiteral("timedSession"), encode(state.timedSession, timedNames)},
+    QJsonObject timed = encode(state.timedSession, timedNames);
+    if (state.sessionBinding)
+        timed.insert(QStringLiteral("binding"), bindingJson(*state.sessionBinding));
+    return {{QStringLiteral("timedSession"), timed},
             {QStringLiteral("displayAwake"), encode(state.displayAwake, displayNames)},
             {QStringLiteral("closedLid"), encode(state.clamshell, clamshellNames)},
             {QStringLiteral("power"), power},
@@ -296,6 +435,9 @@ std::optional<VemoState> stateFromStatusJson(const QJsonObject &status)
     if (!timed || !display || !clamshell || !authorization || !status.value(QStringLiteral("startupLeftover")).isBool())
         return std::nullopt;
     state.timedSession = *timed;
+    const QJsonObject timedObject = status.value(QStringLiteral("timedSession")).toObject();
+    if (timedObject.value(QStringLiteral("binding")).isObject())
+        state.sessionBinding = bindingFromJson(timedObject.value(QStringLiteral("binding")).toObject());
     state.displayAwake = *display;
     state.clamshell = *clamshell;
     state.authorization = *authorization;
@@ -324,7 +466,7 @@ QString describe(const VemoState &state)
 {
     const qint64 threshold = AppStateStore::defaultThreshold;
     QStringList lines;
-    lines << qtTrId("idleSleep") + QStringLiteral(": ") + Presentation::idleRowSubtitleKey(state).text()
+    lines << qtTrId("idleSleep") + QStringLiteral(": ") + Presentation::idleRowSubtitle(state)
                  + (Presentation::menuBarCountdown(state)
                         ? QStringLiteral(" (") + *Presentation::menuBarCountdown(state) + QLatin1Char(')')
                         : QString());
@@ -343,6 +485,9 @@ QString usage()
     return QStringLiteral("usage: quorvel ctl [--json] COMMAND\n"
                           "  status                  the state as one line each (or JSON)\n"
                           "  start [DURATION]        keep awake for 90m, 2h, 1h30m or 5400 seconds (default 2h)\n"
+                          "  start --until TIME      keep awake until 18:30 (or 2026-12-24T18:30), at most 8h away\n"
+                          "  start --while-pid PID   keep awake while that process runs\n"
+                          "  run [--display] -- CMD  run CMD here and keep awake while it runs; exits with its status\n"
                           "  indefinite              keep awake until stopped\n"
                           "  stop                    end the session\n"
                           "  more | less             30 minutes more or less\n"

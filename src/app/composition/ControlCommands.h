@@ -26,18 +26,24 @@ std::optional<bool> switchField(const QJsonObject &request, const QString &name,
 std::optional<QStringList> argumentsField(const QJsonObject &request, QString &problem);
 // Why `request` cannot be served (empty: it can): the command and every field it carries.
 QString requestProblem(const QJsonObject &request);
+// A clock time for `--until` / `?until=`: "18:30" (local, today or else tomorrow) or an ISO
+// date-time ("2026-12-07T18:30", local unless it names its offset). Returns the moment in
+// UTC, or none when the text is neither. `now` carries the time zone that "local" means.
+std::optional<QDateTime> resolveUntil(const QString &text, const QDateTime &now);
 
 // `quorvel ctl <arguments>` (without "ctl"): the request, or an error text for the user.
 struct Parsed {
     QJsonObject request;
     QString error;
-    bool json = false; // --json: the reply as JSON for scripts
+    bool json = false;      // --json: the reply as JSON for scripts
+    QStringList runCommand; // run: the command and its arguments, after "--"
 };
-Parsed parseArguments(const QStringList &arguments);
+Parsed parseArguments(const QStringList &arguments, const QDateTime &now = QDateTime::currentDateTime());
 
 // quorvel://start?duration=90m, quorvel://stop, quorvel://indefinite, quorvel://display?on=1
 // (also more, less, status): none for anything else, unknown parameters included.
-std::optional<QJsonObject> parseUrl(const QUrl &url);
+// start?pid=N keeps a session while that process runs, start?until=18:30 until then.
+std::optional<QJsonObject> parseUrl(const QUrl &url, const QDateTime &now = QDateTime::currentDateTime());
 
 // The state as one object: timed session (with remaining seconds), display, closed-lid mode,
 // power, authorization, the start-up leftover and the last error.

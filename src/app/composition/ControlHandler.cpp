@@ -3,11 +3,14 @@
 #include "app/composition/AppCoordinator.h"
 #include "app/composition/ControlCommands.h"
 #include "closedlid/ClosedLidModule.h"
+#include "prefs/Localization.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
+#include <limits>
 #include <utility>
 
 namespace quorvel {
@@ -75,6 +78,59 @@ void ControlHandler::replyWhenSettled(std::function<void(const QJsonObject &)> r
     QTimer::singleShot(5000, watch, finish);
 }
 
+void ControlHandler::startBound(const QJsonObject &request, std::function<void(const QJsonObject &)> reply)
+{
+    const VemoState state = m_app.store().state();
+    const bool isRun = request.value(QStringLiteral("command")).toString() == QLatin1String("run");
+    const QJsonValue pidValue = request.value(QStringLiteral("pid"));
+    const qint64 pid = pidValue.toInteger(0);
+    const QString name = request.value(QStringLiteral("name")).toString();
+    if (!pidValue.isDouble() || pid <= 0 || pid != pidValue.toDouble() || pid > std::numeric_limits<qint32>::max()
+        || pid == QCoreApplication::applicationPid()
+        || (isRun
+            && (name.isEmpty() || name.size() > 255 || name.contains(QLatin1Char('/'))
+                || std::any_of(name.begin(), name.end(), [](QChar c) { return c.category() == QChar::Other_Control; })
+                || !request.value(QStringLiteral("display")).isBool())))
+        return reply(refused(QStringLiteral("ctlBadRequest")));
+    if (isClamshellRunning(state.clamshell))
+        return reply(refused(QStringLiteral("ctlBlockedByClosedLid")));
+    if (state.startupResidual)
+        return reply(refused(QStringLiteral("ctlBlockedByLeftover")));
+    if (isSettling(state))
+        return reply(refused(QStringLiteral("pleaseWait")));
+    SessionBinder &binder = m_app.sessionBinder();
+    if (binder.isBound())
+        return reply(refused(QStringLiteral("ctlAlreadyBound")));
+    SessionBinding binding;
+    if (isRun) {
+        binding.kind = SessionBinding::Kind::command;
+        binding.name = name;
+    } else {
+        binding.kind = SessionBinding::Kind::process;
+        binding.name = binder.processName(pid);
+        binding.pid = pid;
+    }
+    if (!binder.bindToProcess(pid, binding)) {
+        QJsonObject answer = refused(QStringLiteral("ctlProcessGone"));
+        answer.insert(QStringLiteral("error"), Localization::text("ctlProcessGone", {QString::number(pid)}));
+        return reply(answer);
+    }
+    // A session kept for a process runs until the process ends: an indefinite one.
+    TimedSleepPreventer &timed = m_app.timedController();
+    if (is<TimedSession::Running>(state.timedSession)) {
+        timed.switchToPermanent();
+        binder.bindToProcess(pid, binding); // the switch is a change by hand and dropped it
+    } else if (!is<TimedSession::RunningPermanent>(state.timedSession)) {
+        m_app.startPermanent();
+        const TimedSessionState now = m_app.store().state().timedSession;
+        if (!is<TimedSession::Starting>(now) && !is<TimedSession::RunningPermanent>(now))
+            binder.release();
+    }
+    if (isRun && request.value(QStringLiteral("display")).toBool())
+        m_app.setDisplayAwake(true);
+    replyWhenSettled(std::move(reply));
+}
+
 void ControlHandler::handle(const QJsonObject &request, std::function<void(const QJsonObject &)> reply)
 {
     if (const QString problem = ControlCommands::requestProblem(request); !problem.isEmpty())
@@ -110,6 +166,38 @@ void ControlHandler::handle(const QJsonObject &request, std::function<void(const
         if (arguments.isEmpty() && m_activate)
             m_activate();
         reply(ok());
+    } else if (verb == QLatin1String("run")
+               || (verb == QLatin1String("start") && request.contains(QStringLiteral("pid")))) {
+        startBound(request, std::move(reply));
+    } else if (verb == QLatin1String("start") && request.contains(QStringLiteral("until"))) {
+        if (const auto why = blocked())
+            return reply(refused(*why));
+        const QDateTime until = QDateTime::fromString(request.value(QStringLiteral("until")).toString(), Qt::ISODate);
+        if (!until.isValid() || until.timeSpec() == Qt::LocalTime)
+            return reply(refused(QStringLiteral("ctlBadRequest")));
+        const qint64 seconds = QDateTime::currentDateTimeUtc().secsTo(until);
+        if (seconds < 1)
+            return reply(refused(QStringLiteral("ctlUntilPassed")));
+        if (seconds > TimedSleepPreventer::longestAdjusted)
+            return reply(refused(QStringLiteral("ctlUntilTooFar")));
+        if (m_app.sessionBinder().isBound())
+            return reply(refused(QStringLiteral("ctlAlreadyBound")));
+        // A running session takes the new end by a relaunch; the binding is set after the
+        // change, which would otherwise drop it as a change by hand.
+        if (const auto *running = std::get_if<TimedSession::Running>(&state.timedSession)) {
+            timed.adjustRemaining(seconds - running->remainingSeconds);
+            m_app.sessionBinder().bindUntil(until);
+        } else if (is<TimedSession::RunningPermanent>(state.timedSession)) {
+            timed.switchToTimed(seconds);
+            m_app.sessionBinder().bindUntil(until);
+        } else {
+            m_app.sessionBinder().bindUntil(until);
+            m_app.startTimed(seconds);
+            if (!is<TimedSession::Starting>(m_app.store().state().timedSession)
+                && !is<TimedSession::Running>(m_app.store().state().timedSession))
+                m_app.sessionBinder().release();
+        }
+        replyWhenSettled(std::move(reply));
     } else if (verb == QLatin1String("start")) {
         const qint64 seconds = request.value(QStringLiteral("seconds")).toInteger(7200);
         if (const auto why = blocked())

@@ -20,6 +20,8 @@ public:
 private:
     QJsonObject ok() const;
     QJsonObject refused(const QString &reasonKey) const;
+    // `run` and `start --while-pid`: a session kept while a process runs.
+    void startBound(const QJsonObject &request, std::function<void(const QJsonObject &)> reply);
     // Replies once the session is no longer starting or stopping (or after a few seconds).
     void replyWhenSettled(std::function<void(const QJsonObject &)> reply);
 

@@ -123,8 +123,8 @@ QString HeadlessShell::describe(bool withCountdown) const
                                  ? BatterySafetyCoordinator::autoExitThreshold(*UserDefaults::standard())
                                  : AppStateStore::defaultThreshold;
     QStringList parts;
-    parts << Presentation::toolTipKey(Presentation::menuBarAttention(state), state).text();
-    parts << QStringLiteral("idle: ") + Presentation::idleRowSubtitleKey(state).text();
+    parts << Presentation::toolTip(Presentation::menuBarAttention(state), state);
+    parts << QStringLiteral("idle: ") + Presentation::idleRowSubtitle(state);
     if (const auto countdown = Presentation::menuBarCountdown(state); countdown && withCountdown)
         parts << *countdown;
     const auto display = Presentation::displayWakeRow(state);

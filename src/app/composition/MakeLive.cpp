@@ -205,6 +205,7 @@ std::unique_ptr<AppCoordinator> AppCoordinator::makeLive(LivePlatform platform)
     parts.runner = platform.commandRunner ? platform.commandRunner : makeCommandRunner(platform.commands);
     parts.bundle = platform.bundle;
     parts.notes = platform.notes;
+    parts.processWatching = liveProcessWatching();
 
     auto controller = std::make_shared<ClamshellKeepRunningController>(weakStore, parts.runner, journal);
     const AuthorizationManager::Checker checker = platform.authorizationChecker
