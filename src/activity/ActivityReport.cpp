@@ -40,8 +40,7 @@ LoadedHistory loadHistory(const QString &path, int capacity)
     return loaded;
 }
 
-Report makeReport(const History &history, bool historyComplete, int days, const QDateTime &now,
-                  const QTimeZone &zone)
+Report makeReport(const History &history, bool historyComplete, int days, const QDateTime &now, const QTimeZone &zone)
 {
     Report report;
     report.days = days;
@@ -88,13 +87,14 @@ QString modeText(const Session &session, const QTimeZone &zone)
     case SessionMode::boundToCommand: text = Localization::format(qtTrId("activityModeCommand"), {name}); break;
     case SessionMode::boundToProcess:
         text = Localization::format(qtTrId("activityModeProcess"),
-                                  {name.isEmpty() && session.binding && session.binding->pid
-                                       ? QString::number(*session.binding->pid)
-                                       : name});
+                                    {name.isEmpty() && session.binding && session.binding->pid
+                                         ? QString::number(*session.binding->pid)
+                                         : name});
         break;
     case SessionMode::untilTime: {
         const QDateTime until = session.binding ? session.binding->until.toTimeZone(zone) : QDateTime();
-        text = Localization::format(qtTrId("activityModeUntil"), {interfaceLocale().toString(until, QStringLiteral("HH:mm"))});
+        text = Localization::format(qtTrId("activityModeUntil"),
+                                    {interfaceLocale().toString(until.time(), QLocale::ShortFormat)});
         break;
     }
     case SessionMode::closedLidOnAdapter: text = qtTrId("activityModeLidAdapter"); break;
@@ -117,8 +117,9 @@ QString endingText(const Session &session)
     case SessionEnding::endedByItself: return qtTrId("activityEndedByItself");
     case SessionEnding::stoppedByUser: return qtTrId("activityStoppedByUser");
     case SessionEnding::batterySafety:
-        return session.safetyLevel ? Localization::format(qtTrId("activityBatterySafetyLevel"), {number(*session.safetyLevel)})
-                                   : qtTrId("activityBatterySafety");
+        return session.safetyLevel
+                   ? Localization::format(qtTrId("activityBatterySafetyLevel"), {number(*session.safetyLevel)})
+                   : qtTrId("activityBatterySafety");
     case SessionEnding::endedAtQuit: return qtTrId("activityEndedAtQuit");
     case SessionEnding::failed: return qtTrId("activityFailed");
     case SessionEnding::appEndedUnexpectedly: return qtTrId("activityAppEndedUnexpectedly");
@@ -145,11 +146,13 @@ QString dayLongLabel(QDate date)
 
 QString totalsText(const PeriodTotals &totals)
 {
-    QString text = Localization::format(qtTrId("activityTotals"), {durationText(totals.idleSleepSeconds),
-                                                         durationText(totals.closedLidSeconds), number(totals.sessions)});
+    QString text = Localization::format(
+        qtTrId("activityTotals"),
+        {durationText(totals.idleSleepSeconds), durationText(totals.closedLidSeconds), number(totals.sessions)});
     if (totals.safetyStops > 0 || totals.failures > 0)
         text += QStringLiteral(" · ")
-                + Localization::format(qtTrId("activityTotalsAttention"), {number(totals.safetyStops), number(totals.failures)});
+                + Localization::format(qtTrId("activityTotalsAttention"),
+                                       {number(totals.safetyStops), number(totals.failures)});
     return text;
 }
 
@@ -159,9 +162,8 @@ QString reachText(const Report &report)
         return QString();
     const QString since =
         interfaceLocale().toString(report.historySince.toTimeZone(report.zone).date(), qtTrId("activitySinceFormat"));
-    return Localization::format(report.historyComplete ? qtTrId("activityHistorySince")
-                                                       : qtTrId("activityHistorySinceCapped"),
-                                {since});
+    return Localization::format(
+        report.historyComplete ? qtTrId("activityHistorySince") : qtTrId("activityHistorySinceCapped"), {since});
 }
 
 QString kindName(SessionKind kind)
@@ -273,12 +275,11 @@ QJsonObject reportJson(const Report &report)
              QJsonObject{{QStringLiteral("days"), report.days},
                          {QStringLiteral("from"), today.addDays(1 - report.days).toString(Qt::ISODate)},
                          {QStringLiteral("to"), today.toString(Qt::ISODate)}}},
-            {QStringLiteral("totals"),
-             QJsonObject{{QStringLiteral("idleSleepSeconds"), report.totals.idleSleepSeconds},
-                         {QStringLiteral("closedLidSeconds"), report.totals.closedLidSeconds},
-                         {QStringLiteral("sessions"), report.totals.sessions},
-                         {QStringLiteral("safetyStops"), report.totals.safetyStops},
-                         {QStringLiteral("failures"), report.totals.failures}}},
+            {QStringLiteral("totals"), QJsonObject{{QStringLiteral("idleSleepSeconds"), report.totals.idleSleepSeconds},
+                                                   {QStringLiteral("closedLidSeconds"), report.totals.closedLidSeconds},
+                                                   {QStringLiteral("sessions"), report.totals.sessions},
+                                                   {QStringLiteral("safetyStops"), report.totals.safetyStops},
+                                                   {QStringLiteral("failures"), report.totals.failures}}},
             {QStringLiteral("historySince"), isoOrNull(report.historySince)},
             {QStringLiteral("historyComplete"), report.historyComplete},
             {QStringLiteral("days"), days},

@@ -32,8 +32,7 @@ struct Report {
     QDateTime now;
     QTimeZone zone;
 };
-Report makeReport(const History &history, bool historyComplete, int days, const QDateTime &now,
-                  const QTimeZone &zone);
+Report makeReport(const History &history, bool historyComplete, int days, const QDateTime &now, const QTimeZone &zone);
 
 // The locale of the interface language: dates and numbers as the texts around them expect.
 QLocale interfaceLocale();

@@ -49,6 +49,7 @@ public:
         if (m_last.isValid() && at < m_last)
             at = m_last;
         m_last = at;
+        m_history.lastEvent = at;
         if (!m_history.firstEvent.isValid())
             m_history.firstEvent = at;
         const VemoEventKind &kind = event.kind;
@@ -210,6 +211,16 @@ History deriveSessions(const QList<VemoEvent> &events)
     for (const VemoEvent &event : events)
         derivation.take(event);
     return derivation.result();
+}
+
+void endOpenSessions(History &history)
+{
+    for (Session &session : history.sessions) {
+        if (session.ending != SessionEnding::ongoing)
+            continue;
+        session.end = std::max(session.start, history.lastEvent);
+        session.ending = SessionEnding::appEndedUnexpectedly;
+    }
 }
 
 QList<DayTotal> dailyTotals(const QList<Session> &sessions, QDate lastDay, int days, const QTimeZone &zone,

@@ -63,6 +63,7 @@ struct Session {
 struct History {
     QList<Session> sessions; // by start, oldest first
     QDateTime firstEvent;    // the oldest event taken into account; invalid without any
+    QDateTime lastEvent;     // the newest
     int skippedEvents = 0;   // repeated events, and ends or starts that fit no session
 };
 
@@ -72,6 +73,10 @@ struct History {
 // session already running are skipped. Display changes only mark the session they fall in.
 // Pure: the same events give the same sessions.
 History deriveSessions(const QList<VemoEvent> &events);
+
+// For a history read while Quorvel is not running: what the events leave open ended with the
+// app, at the last moment anything was recorded, rather than growing until now.
+void endOpenSessions(History &history);
 
 struct DayTotal {
     QDate date;

@@ -71,7 +71,12 @@ ActivityView::ActivityView(ActivitySource source, QWidget *parent)
                 self->take(event);
             else
                 QMetaObject::invokeMethod(
-                    self, [self, event] { if (self) self->take(event); }, Qt::QueuedConnection);
+                    self,
+                    [self, event] {
+                        if (self)
+                            self->take(event);
+                    },
+                    Qt::QueuedConnection);
         });
     }
 
@@ -180,9 +185,10 @@ void ActivityView::showDay(int index)
         return;
     }
     const activity::DayTotal &total = m_report.daily[day];
-    const QString text = Localization::format(
-        qtTrId("activityDayDetail"), {activity::dayLongLabel(total.date), activity::durationText(total.idleSleepSeconds),
-                                      activity::durationText(total.closedLidSeconds)});
+    const QString text =
+        Localization::format(qtTrId("activityDayDetail"),
+                             {activity::dayLongLabel(total.date), activity::durationText(total.idleSleepSeconds),
+                              activity::durationText(total.closedLidSeconds)});
     m_dayDetail->setText(text);
     m_chart->setAccessibleDescription(text);
 }
@@ -192,10 +198,9 @@ void ActivityView::fillList()
     m_list->clear();
     const QColor attention = ActivityColors::attention(m_list->palette());
     for (const activity::Session &session : m_report.sessions) {
-        auto *item = new QTreeWidgetItem(QStringList{activity::startText(session.start, m_report.zone),
-                                                     activity::durationText(session.seconds(m_report.now)),
-                                                     activity::modeText(session, m_report.zone),
-                                                     activity::endingText(session)});
+        auto *item = new QTreeWidgetItem(QStringList{
+            activity::startText(session.start, m_report.zone), activity::durationText(session.seconds(m_report.now)),
+            activity::modeText(session, m_report.zone), activity::endingText(session)});
         if (session.isAttention()) {
             for (int column = 0; column < 4; ++column)
                 item->setForeground(column, attention);
