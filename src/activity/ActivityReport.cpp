@@ -66,6 +66,8 @@ QLocale interfaceLocale()
 QString durationText(qint64 seconds)
 {
     const qint64 minutes = seconds / 60;
+    if (seconds <= 0)
+        return Localization::format(qtTrId("activityMinutes"), {number(0)});
     if (minutes < 1)
         return qtTrId("activityUnderAMinute");
     if (minutes < 60)
@@ -73,6 +75,12 @@ QString durationText(qint64 seconds)
     if (minutes % 60 == 0)
         return Localization::format(qtTrId("activityHours"), {number(minutes / 60)});
     return Localization::format(qtTrId("activityHoursMinutes"), {number(minutes / 60), number(minutes % 60)});
+}
+
+QString sessionDurationText(const Session &session, const QDateTime &now)
+{
+    // A start that failed never ran: no length to speak of.
+    return session.mode == SessionMode::notStarted ? QStringLiteral("—") : durationText(session.seconds(now));
 }
 
 QString modeText(const Session &session, const QTimeZone &zone)
@@ -299,7 +307,7 @@ QString reportText(const Report &report)
     }
     lines << QString();
     for (const Session &session : report.sessions)
-        lines << QStringList{startText(session.start, report.zone), durationText(session.seconds(report.now)),
+        lines << QStringList{startText(session.start, report.zone), sessionDurationText(session, report.now),
                              modeText(session, report.zone), endingText(session)}
                      .join(QStringLiteral("  ·  "));
     return lines.join(QLatin1Char('\n'));

@@ -39,6 +39,7 @@ QLocale interfaceLocale();
 
 // Texts in the interface language.
 QString durationText(qint64 seconds);
+QString sessionDurationText(const Session &session, const QDateTime &now);
 QString modeText(const Session &session, const QTimeZone &zone);
 QString endingText(const Session &session);
 QString startText(const QDateTime &start, const QTimeZone &zone);

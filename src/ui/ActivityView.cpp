@@ -43,9 +43,15 @@ QLabel *wrapping(const QString &name)
 
 } // namespace
 
-ActivitySource ActivitySource::of(PersistentEventJournal &journal)
+ActivitySource ActivitySource::of(EventJournal &anyJournal)
 {
     ActivitySource source;
+    auto *persistent = dynamic_cast<PersistentEventJournal *>(&anyJournal);
+    if (!persistent) {
+        source.historyPath = PersistentEventJournal::defaultLocation();
+        return source;
+    }
+    PersistentEventJournal &journal = *persistent;
     source.historyPath = journal.path();
     source.capacity = journal.fileCapacity();
     source.observe = [&journal](PersistentEventJournal::Listener listener) {
@@ -137,6 +143,7 @@ ActivityView::ActivityView(ActivitySource source, QWidget *parent)
     emptyLayout->addStretch(1);
 
     m_listOrEmpty = new QStackedWidget;
+    m_listOrEmpty->setObjectName(QStringLiteral("activityListOrEmpty"));
     m_listOrEmpty->addWidget(m_list);
     m_listOrEmpty->addWidget(empty);
     layout->addWidget(m_listOrEmpty, 1);
@@ -199,7 +206,7 @@ void ActivityView::fillList()
     const QColor attention = ActivityColors::attention(m_list->palette());
     for (const activity::Session &session : m_report.sessions) {
         auto *item = new QTreeWidgetItem(QStringList{
-            activity::startText(session.start, m_report.zone), activity::durationText(session.seconds(m_report.now)),
+            activity::startText(session.start, m_report.zone), activity::sessionDurationText(session, m_report.now),
             activity::modeText(session, m_report.zone), activity::endingText(session)});
         if (session.isAttention()) {
             for (int column = 0; column < 4; ++column)

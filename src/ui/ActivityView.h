@@ -28,7 +28,9 @@ struct ActivitySource {
     QTimeZone zone = QTimeZone::systemTimeZone();
     int capacity = PersistentEventJournal::defaultFileCapacity;
 
-    static ActivitySource of(PersistentEventJournal &journal);
+    // The application's journal. One that keeps no file (tests, the headless shell) gives the
+    // history file at its usual place and no new events.
+    static ActivitySource of(EventJournal &journal);
 };
 
 // The last 14 days: the chart, the day's figures, the totals, the sessions newest first (or

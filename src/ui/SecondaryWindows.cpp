@@ -1,5 +1,6 @@
 #include "ui/SecondaryWindows.h"
 
+#include "app/composition/AppCoordinator.h"
 #include "support/UserDefaults.h"
 #include "ui/AboutView.h"
 #include "ui/SettingsView.h"
@@ -81,6 +82,7 @@ SecondaryWindows::~SecondaryWindows()
 {
     delete m_settings;
     delete m_about;
+    delete m_activity;
 }
 
 QWidget *SecondaryWindows::buildSettingsWindow(AppCoordinator &coordinator, LanguageController &language,
@@ -96,6 +98,14 @@ QWidget *SecondaryWindows::buildAboutWindow(BundleInfo bundle)
 {
     auto *window = new SecondaryWindow(QT_TRID_NOOP("aboutApp"), aboutMinimumSize, new AboutView(std::move(bundle)));
     window->setObjectName(QStringLiteral("aboutWindow"));
+    return window;
+}
+
+QWidget *SecondaryWindows::buildActivityWindow(ActivitySource source)
+{
+    auto *window =
+        new SecondaryWindow(QT_TRID_NOOP("activity"), activityMinimumSize, new ActivityView(std::move(source)));
+    window->setObjectName(QStringLiteral("activityWindow"));
     return window;
 }
 
@@ -139,6 +149,8 @@ void SecondaryWindows::showSettings()
     if (m_settings)
         m_settings->deleteLater();
     m_settings = buildSettingsWindow(m_coordinator, m_language, m_defaults);
+    if (auto *view = m_settings->findChild<SettingsView *>())
+        view->setShowActivity([this] { showActivity(); });
     present(m_settings);
 }
 
@@ -153,6 +165,19 @@ void SecondaryWindows::showAbout()
         m_about->deleteLater();
     m_about = buildAboutWindow(BundleInfo::running());
     present(m_about);
+}
+
+void SecondaryWindows::showActivity()
+{
+    if (m_activity && m_activity->isVisible()) {
+        m_activity->raise();
+        m_activity->activateWindow();
+        return;
+    }
+    if (m_activity)
+        m_activity->deleteLater();
+    m_activity = buildActivityWindow(ActivitySource::of(m_coordinator.eventJournal()));
+    present(m_activity);
 }
 
 } // namespace quorvel
