@@ -154,14 +154,17 @@ QString dayLongLabel(QDate date)
 
 QString totalsText(const PeriodTotals &totals)
 {
-    QString text = Localization::format(
+    return Localization::format(
         qtTrId("activityTotals"),
         {durationText(totals.idleSleepSeconds), durationText(totals.closedLidSeconds), number(totals.sessions)});
-    if (totals.safetyStops > 0 || totals.failures > 0)
-        text += QStringLiteral(" · ")
-                + Localization::format(qtTrId("activityTotalsAttention"),
-                                       {number(totals.safetyStops), number(totals.failures)});
-    return text;
+}
+
+QString attentionText(const PeriodTotals &totals)
+{
+    if (totals.safetyStops == 0 && totals.failures == 0)
+        return QString();
+    return Localization::format(qtTrId("activityTotalsAttention"),
+                                {number(totals.safetyStops), number(totals.failures)});
 }
 
 QString reachText(const Report &report)
@@ -299,6 +302,8 @@ QString reportText(const Report &report)
     QStringList lines;
     lines << Localization::format(qtTrId("activityPeriod"), {number(report.days)}) + QStringLiteral(": ")
                  + totalsText(report.totals);
+    if (const QString attention = attentionText(report.totals); !attention.isEmpty())
+        lines.last() += QStringLiteral(" · ") + attention;
     if (const QString reach = reachText(report); !reach.isEmpty())
         lines << reach;
     if (report.sessions.isEmpty()) {

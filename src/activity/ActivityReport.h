@@ -46,7 +46,8 @@ QString startText(const QDateTime &start, const QTimeZone &zone);
 QString dayLabel(QDate date);     // short: under a bar
 QString dayLongLabel(QDate date); // with the weekday: the day's figures
 QString totalsText(const PeriodTotals &totals);
-QString reachText(const Report &report); // how far back the history goes
+QString attentionText(const PeriodTotals &totals); // empty without safety stops or failures
+QString reachText(const Report &report);           // how far back the history goes
 
 // Stable names for scripts.
 QString kindName(SessionKind kind);

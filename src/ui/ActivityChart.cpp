@@ -153,9 +153,10 @@ void ActivityChart::paintEvent(QPaintEvent *)
     painter.setFont(small);
     const QFontMetrics metrics(small);
 
-    // The hour scale: four steps, labelled at the left.
-    for (int i = 0; i <= 4; ++i) {
-        const int hours = scale * i / 4;
+    // The hour scale in whole hours, labelled at the left.
+    const int steps = scale % 4 == 0 ? 4 : scale % 3 == 0 ? 3 : 2;
+    for (int i = 0; i <= steps; ++i) {
+        const int hours = scale * i / steps;
         const qreal y = yFor(qint64(hours) * 3600);
         painter.setPen(QPen(grid, 1));
         painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));

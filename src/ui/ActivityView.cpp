@@ -112,7 +112,13 @@ ActivityView::ActivityView(ActivitySource source, QWidget *parent)
     m_dayDetail = wrapping(QStringLiteral("activityDayDetail"));
     m_totals = wrapping(QStringLiteral("activityTotals"));
     layout->addWidget(m_dayDetail);
-    layout->addWidget(m_totals);
+    // Safety stops and failures in the tone of their rows, where the eye looks for them.
+    m_attention = wrapping(QStringLiteral("activityAttention"));
+    auto *totalsLine = new QHBoxLayout;
+    totalsLine->setSpacing(16);
+    totalsLine->addWidget(m_totals, 1);
+    totalsLine->addWidget(m_attention, 0, Qt::AlignRight | Qt::AlignTop);
+    layout->addLayout(totalsLine);
     layout->addSpacing(6);
 
     m_listTitle = new QLabel;
@@ -178,6 +184,8 @@ void ActivityView::rebuild()
     m_report = activity::makeReport(history, m_complete, activity::shownDays, m_source.now(), m_source.zone);
     m_chart->setDays(m_report.daily);
     m_totals->setText(activity::totalsText(m_report.totals));
+    m_attention->setText(activity::attentionText(m_report.totals));
+    m_attention->setVisible(!m_attention->text().isEmpty());
     m_reach->setText(activity::reachText(m_report));
     m_reach->setVisible(!m_reach->text().isEmpty());
     showDay(m_chart->selectedDay());
@@ -240,6 +248,7 @@ void ActivityView::retranslate()
     m_lidSwatch->setPixmap(swatch(ActivityColors::closedLid(pal)));
     for (QLabel *label : {m_reach, m_emptyBody})
         MenuStyle::setTextColor(label, ActivityColors::secondaryText(pal));
+    MenuStyle::setTextColor(m_attention, ActivityColors::attention(pal));
     rebuild();
 }
 

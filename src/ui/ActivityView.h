@@ -74,6 +74,7 @@ private:
     ActivityChart *m_chart;
     QLabel *m_dayDetail;
     QLabel *m_totals;
+    QLabel *m_attention;
     QLabel *m_listTitle;
     QStackedWidget *m_listOrEmpty;
     QTreeWidget *m_list;

@@ -112,8 +112,8 @@ private slots:
         QCOMPARE(chart->days()[3].closedLidSeconds, qint64(6.5 * 3600));
         QCOMPARE(chart->scaleHours(), 12);
         const auto *totals = named<QLabel>(&view, "activityTotals");
-        QCOMPARE(totals->text(), "Idle-sleep prevention 24 h 15 min · Closed-lid mode 20 h 44 min · Sessions: 12 · "
-                                 "Battery safety stops: 1 · Failures: 1");
+        QCOMPARE(totals->text(), "Idle-sleep prevention 24 h 15 min · Closed-lid mode 20 h 44 min · Sessions: 12");
+        QCOMPARE(named<QLabel>(&view, "activityAttention")->text(), "Battery safety stops: 1 · Failures: 1");
         QCOMPARE(named<QLabel>(&view, "activityReach")->text(), "History since November 24, 2026");
 
         // Today's figures at first; pointing at a bar or moving with the keys shows that day's.
@@ -171,6 +171,7 @@ private slots:
         QCOMPARE(named<QStackedWidget>(&view, "activityListOrEmpty")->currentIndex(), 1);
         QVERIFY(named<QLabel>(&view, "activityEmptyTitle")->isVisible());
         QVERIFY(!named<QLabel>(&view, "activityReach")->isVisible());
+        QVERIFY(!named<QLabel>(&view, "activityAttention")->isVisible());
         QCOMPARE(view.chart()->days().size(), 14);
         for (const activity::DayTotal &day : view.chart()->days())
             QCOMPARE(day.idleSleepSeconds + day.closedLidSeconds, 0);
