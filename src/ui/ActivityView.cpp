@@ -114,11 +114,8 @@ ActivityView::ActivityView(ActivitySource source, QWidget *parent)
     layout->addWidget(m_dayDetail);
     // Safety stops and failures in the tone of their rows, where the eye looks for them.
     m_attention = wrapping(QStringLiteral("activityAttention"));
-    auto *totalsLine = new QHBoxLayout;
-    totalsLine->setSpacing(16);
-    totalsLine->addWidget(m_totals, 1);
-    totalsLine->addWidget(m_attention, 0, Qt::AlignRight | Qt::AlignTop);
-    layout->addLayout(totalsLine);
+    layout->addWidget(m_totals);
+    layout->addWidget(m_attention);
     layout->addSpacing(6);
 
     m_listTitle = new QLabel;
@@ -133,7 +130,7 @@ ActivityView::ActivityView(ActivitySource source, QWidget *parent)
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->header()->setStretchLastSection(true);
-    m_list->setMinimumHeight(200);
+    m_list->setMinimumHeight(250);
 
     auto *empty = new QWidget;
     auto *emptyLayout = new QVBoxLayout(empty);
