@@ -195,9 +195,13 @@
         <source>Idle-sleep prevention %1 · Closed-lid mode %2 · Sessions: %3</source>
         <translation>Idle-sleep prevention %1 · Closed-lid mode %2 · Sessions: %3</translation>
     </message>
-    <message id="activityTotalsAttention">
-        <source>Battery safety stops: %1 · Failures: %2</source>
-        <translation>Battery safety stops: %1 · Failures: %2</translation>
+    <message id="activityTotalsFailures">
+        <source>Failures: %1</source>
+        <translation>Failures: %1</translation>
+    </message>
+    <message id="activityTotalsSafetyStops">
+        <source>Battery safety stops: %1</source>
+        <translation>Battery safety stops: %1</translation>
     </message>
     <message id="activityUnderAMinute">
         <source>Under a minute</source>

@@ -195,9 +195,13 @@
         <source>Idle-sleep prevention %1 · Closed-lid mode %2 · Sessions: %3</source>
         <translation>阻止闲置睡眠 %1 · 合盖模式 %2 · 会话：%3</translation>
     </message>
-    <message id="activityTotalsAttention">
-        <source>Battery safety stops: %1 · Failures: %2</source>
-        <translation>电池安全停止：%1 · 失败：%2</translation>
+    <message id="activityTotalsFailures">
+        <source>Failures: %1</source>
+        <translation>失败：%1</translation>
+    </message>
+    <message id="activityTotalsSafetyStops">
+        <source>Battery safety stops: %1</source>
+        <translation>电池安全停止：%1</translation>
     </message>
     <message id="activityUnderAMinute">
         <source>Under a minute</source>

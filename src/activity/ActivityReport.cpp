@@ -65,7 +65,8 @@ QLocale interfaceLocale()
 
 QString durationText(qint64 seconds)
 {
-    const qint64 minutes = seconds / 60;
+    // To the nearest minute: timestamps carry fractions, and 2 h should not read 1 h 59 min.
+    const qint64 minutes = (seconds + 30) / 60;
     if (seconds <= 0)
         return Localization::format(qtTrId("activityMinutes"), {number(0)});
     if (minutes < 1)
@@ -161,10 +162,12 @@ QString totalsText(const PeriodTotals &totals)
 
 QString attentionText(const PeriodTotals &totals)
 {
-    if (totals.safetyStops == 0 && totals.failures == 0)
-        return QString();
-    return Localization::format(qtTrId("activityTotalsAttention"),
-                                {number(totals.safetyStops), number(totals.failures)});
+    QStringList parts;
+    if (totals.safetyStops > 0)
+        parts << Localization::format(qtTrId("activityTotalsSafetyStops"), {number(totals.safetyStops)});
+    if (totals.failures > 0)
+        parts << Localization::format(qtTrId("activityTotalsFailures"), {number(totals.failures)});
+    return parts.join(QStringLiteral(" · "));
 }
 
 QString reachText(const Report &report)

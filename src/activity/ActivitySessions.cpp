@@ -188,7 +188,7 @@ qint64 overlapSeconds(const QDateTime &start, const QDateTime &end, const QDateT
 {
     const QDateTime a = std::max(start, from);
     const QDateTime b = std::min(end, to);
-    return a < b ? a.msecsTo(b) / 1000 : 0;
+    return a < b ? (a.msecsTo(b) + 500) / 1000 : 0;
 }
 
 QDateTime endOr(const Session &session, const QDateTime &now)
@@ -202,7 +202,7 @@ QDateTime endOr(const Session &session, const QDateTime &now)
 
 qint64 Session::seconds(const QDateTime &now) const
 {
-    return std::max<qint64>(0, start.msecsTo(endOr(*this, now)) / 1000);
+    return std::max<qint64>(0, (start.msecsTo(endOr(*this, now)) + 500) / 1000);
 }
 
 History deriveSessions(const QList<VemoEvent> &events)

@@ -340,9 +340,10 @@ private slots:
         s.ending = SessionEnding::batterySafety;
         s.safetyLevel = 9;
         Localization::installCatalogue(Localization::Catalogue::english);
-        QCOMPARE(durationText(30), "Under a minute");
-        QCOMPARE(durationText(3 * 3600 + 5 * 60 + 59), "3 h 5 min");
-        QCOMPARE(durationText(7200), "2 h");
+        QCOMPARE(durationText(0), "0 min");
+        QCOMPARE(durationText(29), "Under a minute");
+        QCOMPARE(durationText(3 * 3600 + 5 * 60 + 29), "3 h 5 min");
+        QCOMPARE(durationText(7199), "2 h"); // to the nearest minute, never 1 h 59 min for a two-hour run
         QCOMPARE(endingText(s), "Stopped for battery safety at 9%");
         QCOMPARE(dayLabel(QDate(2026, 12, 7)), "Dec 7");
         Localization::installCatalogue(Localization::Catalogue::simplifiedChinese);
