@@ -175,9 +175,17 @@
         <source>Last %1 days</source>
         <translation>Last %1 days</translation>
     </message>
+    <message id="activityPeriodToday">
+        <source>Today</source>
+        <translation>Today</translation>
+    </message>
     <message id="activityRecentSessions">
         <source>Recent sessions</source>
         <translation>Recent sessions</translation>
+    </message>
+    <message id="activityReportHeading">
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
     </message>
     <message id="activitySinceFormat">
         <source>MMMM d, yyyy</source>

@@ -175,9 +175,17 @@
         <source>Last %1 days</source>
         <translation>最近 %1 天</translation>
     </message>
+    <message id="activityPeriodToday">
+        <source>Today</source>
+        <translation>今天</translation>
+    </message>
     <message id="activityRecentSessions">
         <source>Recent sessions</source>
         <translation>最近的会话</translation>
+    </message>
+    <message id="activityReportHeading">
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
     </message>
     <message id="activitySinceFormat">
         <source>MMMM d, yyyy</source>

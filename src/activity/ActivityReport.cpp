@@ -303,8 +303,9 @@ QJsonObject reportJson(const Report &report)
 QString reportText(const Report &report)
 {
     QStringList lines;
-    lines << Localization::format(qtTrId("activityPeriod"), {number(report.days)}) + QStringLiteral(": ")
-                 + totalsText(report.totals);
+    const QString period = report.days == 1 ? qtTrId("activityPeriodToday")
+                                            : Localization::format(qtTrId("activityPeriod"), {number(report.days)});
+    lines << Localization::format(qtTrId("activityReportHeading"), {period, totalsText(report.totals)});
     if (const QString attention = attentionText(report.totals); !attention.isEmpty())
         lines.last() += QStringLiteral(" · ") + attention;
     if (const QString reach = reachText(report); !reach.isEmpty())

@@ -350,6 +350,8 @@ private slots:
         QCOMPARE(durationText(3 * 3600 + 5 * 60), "3 小时 5 分钟");
         QCOMPARE(modeText(s, QTimeZone::utc()), "合盖，使用电池（57%）");
         QCOMPARE(dayLabel(QDate(2026, 12, 7)), "12月7日");
+        const Report today = makeReport({}, true, 1, origin, QTimeZone::utc());
+        QCOMPARE(reportText(today), "今天：阻止闲置睡眠 0 分钟 · 合盖模式 0 分钟 · 会话：0\n这段时间内没有会话");
         Localization::installCatalogue(Localization::Catalogue::english);
     }
 };
