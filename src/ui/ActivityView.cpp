@@ -203,6 +203,8 @@ void ActivityView::showDay(int index)
                               activity::durationText(total.closedLidSeconds)});
     m_dayDetail->setText(text);
     m_chart->setAccessibleDescription(text);
+    // Pointing at a bar shows its figures right there too; until then, how to get them.
+    m_chart->setToolTip(index >= 0 ? text : qtTrId("activityChartHint"));
 }
 
 void ActivityView::fillList()
@@ -239,7 +241,6 @@ void ActivityView::retranslate()
     m_emptyTitle->setText(qtTrId("activityEmptyTitle"));
     m_emptyBody->setText(qtTrId("activityEmptyBody"));
     m_chart->setAccessibleName(qtTrId("activityChartAccessible"));
-    m_chart->setToolTip(qtTrId("activityChartHint"));
     const QPalette &pal = palette();
     m_idleSwatch->setPixmap(swatch(ActivityColors::idleSleep(pal)));
     m_lidSwatch->setPixmap(swatch(ActivityColors::closedLid(pal)));

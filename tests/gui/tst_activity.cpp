@@ -121,6 +121,7 @@ private slots:
         QCOMPARE(detail->text(), "Monday, December 7: idle-sleep prevention 6 h 30 min, closed-lid mode 0 min");
         QTest::mouseMove(chart, chart->barSlot(3).center());
         QCOMPARE(chart->selectedDay(), 3);
+        QCOMPARE(chart->toolTip(), detail->text());
         QVERIFY2(
             detail->text().startsWith("Friday, November 27: idle-sleep prevention 0 min, closed-lid mode 6 h 30 min"),
             qPrintable(detail->text()));
