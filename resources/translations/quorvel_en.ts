@@ -15,6 +15,206 @@
         <source>On · Display stays on</source>
         <translation>On · Display stays on</translation>
     </message>
+    <message id="activity">
+        <source>Activity</source>
+        <translation>Activity</translation>
+    </message>
+    <message id="activityAppEndedUnexpectedly">
+        <source>Quorvel ended unexpectedly</source>
+        <translation>Quorvel ended unexpectedly</translation>
+    </message>
+    <message id="activityAxisHours">
+        <source>%1 h</source>
+        <translation>%1 h</translation>
+    </message>
+    <message id="activityBatterySafety">
+        <source>Stopped for battery safety</source>
+        <translation>Stopped for battery safety</translation>
+    </message>
+    <message id="activityBatterySafetyLevel">
+        <source>Stopped for battery safety at %1%</source>
+        <translation>Stopped for battery safety at %1%</translation>
+    </message>
+    <message id="activityChartAccessible">
+        <source>Hours kept awake per day</source>
+        <translation>Hours kept awake per day</translation>
+    </message>
+    <message id="activityChartHint">
+        <source>Point at a day, or use the arrow keys, to see its figures</source>
+        <translation>Point at a day, or use the arrow keys, to see its figures</translation>
+    </message>
+    <message id="activityColumnDuration">
+        <source>Duration</source>
+        <translation>Duration</translation>
+    </message>
+    <message id="activityColumnEnding">
+        <source>How it ended</source>
+        <translation>How it ended</translation>
+    </message>
+    <message id="activityColumnMode">
+        <source>Mode</source>
+        <translation>Mode</translation>
+    </message>
+    <message id="activityColumnStart">
+        <source>Started</source>
+        <translation>Started</translation>
+    </message>
+    <message id="activityDayDetail">
+        <source>%1: idle-sleep prevention %2, closed-lid mode %3</source>
+        <translation>%1: idle-sleep prevention %2, closed-lid mode %3</translation>
+    </message>
+    <message id="activityDayFormat">
+        <source>MMM d</source>
+        <translation>MMM d</translation>
+    </message>
+    <message id="activityDayLongFormat">
+        <source>dddd, MMMM d</source>
+        <translation>dddd, MMMM d</translation>
+    </message>
+    <message id="activityDisplayKeptOn">
+        <source>%1, display kept on</source>
+        <translation>%1, display kept on</translation>
+    </message>
+    <message id="activityEmptyBody">
+        <source>Each time Quorvel keeps this computer awake, by preventing idle sleep or in closed-lid mode, the session appears here: when it started, how long it lasted and how it ended.</source>
+        <translation>Each time Quorvel keeps this computer awake, by preventing idle sleep or in closed-lid mode, the session appears here: when it started, how long it lasted and how it ended.</translation>
+    </message>
+    <message id="activityEmptyTitle">
+        <source>No sessions in this period</source>
+        <translation>No sessions in this period</translation>
+    </message>
+    <message id="activityEndedAtQuit">
+        <source>Ended when Quorvel quit</source>
+        <translation>Ended when Quorvel quit</translation>
+    </message>
+    <message id="activityEndedByItself">
+        <source>Ended by itself</source>
+        <translation>Ended by itself</translation>
+    </message>
+    <message id="activityFailed">
+        <source>Failed</source>
+        <translation>Failed</translation>
+    </message>
+    <message id="activityHistorySince">
+        <source>History since %1</source>
+        <translation>History since %1</translation>
+    </message>
+    <message id="activityHistorySinceCapped">
+        <source>History since %1: only the latest 1,000 events are kept</source>
+        <translation>History since %1: only the latest 1,000 events are kept</translation>
+    </message>
+    <message id="activityHours">
+        <source>%1 h</source>
+        <translation>%1 h</translation>
+    </message>
+    <message id="activityHoursMinutes">
+        <source>%1 h %2 min</source>
+        <translation>%1 h %2 min</translation>
+    </message>
+    <message id="activityLeftOverRestored">
+        <source>Left over, restored at the next launch</source>
+        <translation>Left over, restored at the next launch</translation>
+    </message>
+    <message id="activityLeftOverTakenOver">
+        <source>Left over, taken over at the next launch</source>
+        <translation>Left over, taken over at the next launch</translation>
+    </message>
+    <message id="activityLegendIdle">
+        <source>Idle-sleep prevention</source>
+        <translation>Idle-sleep prevention</translation>
+    </message>
+    <message id="activityLegendLid">
+        <source>Closed-lid mode</source>
+        <translation>Closed-lid mode</translation>
+    </message>
+    <message id="activityMinutes">
+        <source>%1 min</source>
+        <translation>%1 min</translation>
+    </message>
+    <message id="activityModeCommand">
+        <source>Bound to %1</source>
+        <translation>Bound to %1</translation>
+    </message>
+    <message id="activityModeIndefinite">
+        <source>Indefinitely</source>
+        <translation>Indefinitely</translation>
+    </message>
+    <message id="activityModeLidAdapter">
+        <source>Closed-lid, on power adapter</source>
+        <translation>Closed-lid, on power adapter</translation>
+    </message>
+    <message id="activityModeLidBattery">
+        <source>Closed-lid, on battery</source>
+        <translation>Closed-lid, on battery</translation>
+    </message>
+    <message id="activityModeLidBatteryLevel">
+        <source>Closed-lid, on battery at %1%</source>
+        <translation>Closed-lid, on battery at %1%</translation>
+    </message>
+    <message id="activityModeNotStarted">
+        <source>Could not start</source>
+        <translation>Could not start</translation>
+    </message>
+    <message id="activityModeProcess">
+        <source>Bound to process %1</source>
+        <translation>Bound to process %1</translation>
+    </message>
+    <message id="activityModeTimed">
+        <source>Timed, %1</source>
+        <translation>Timed, %1</translation>
+    </message>
+    <message id="activityModeUntil">
+        <source>Until %1</source>
+        <translation>Until %1</translation>
+    </message>
+    <message id="activityOngoing">
+        <source>Still running</source>
+        <translation>Still running</translation>
+    </message>
+    <message id="activityPeriod">
+        <source>Last %1 days</source>
+        <translation>Last %1 days</translation>
+    </message>
+    <message id="activityPeriodToday">
+        <source>Today</source>
+        <translation>Today</translation>
+    </message>
+    <message id="activityRecentSessions">
+        <source>Recent sessions</source>
+        <translation>Recent sessions</translation>
+    </message>
+    <message id="activityReportHeading">
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message id="activitySinceFormat">
+        <source>MMMM d, yyyy</source>
+        <translation>MMMM d, yyyy</translation>
+    </message>
+    <message id="activityStartFormat">
+        <source>MMM d, h:mm AP</source>
+        <translation>MMM d, h:mm AP</translation>
+    </message>
+    <message id="activityStoppedByUser">
+        <source>Stopped by you</source>
+        <translation>Stopped by you</translation>
+    </message>
+    <message id="activityTotals">
+        <source>Idle-sleep prevention %1 · Closed-lid mode %2 · Sessions: %3</source>
+        <translation>Idle-sleep prevention %1 · Closed-lid mode %2 · Sessions: %3</translation>
+    </message>
+    <message id="activityTotalsFailures">
+        <source>Failures: %1</source>
+        <translation>Failures: %1</translation>
+    </message>
+    <message id="activityTotalsSafetyStops">
+        <source>Battery safety stops: %1</source>
+        <translation>Battery safety stops: %1</translation>
+    </message>
+    <message id="activityUnderAMinute">
+        <source>Under a minute</source>
+        <translation>Under a minute</translation>
+    </message>
     <message id="add30m">
         <source>+30 min</source>
         <translation>+30 min</translation>
@@ -337,6 +537,14 @@
         <source>On Power Adapter</source>
         <translation>On Power Adapter</translation>
     </message>
+    <message id="openActivity">
+        <source>Activity…</source>
+        <translation>Activity…</translation>
+    </message>
+    <message id="showActivity">
+        <source>Show Activity…</source>
+        <translation>Show Activity…</translation>
+    </message>
     <message id="openSettings">
         <source>Settings…</source>
         <translation>Settings…</translation>
@@ -562,6 +770,14 @@
     <message id="ctlBlockedByLeftover">
         <source>Sleep is still disabled from an earlier run. Restore it from the Quorvel menu first.</source>
         <translation>Sleep is still disabled from an earlier run. Restore it from the Quorvel menu first.</translation>
+    </message>
+    <message id="ctlHistoryDaysInvalid">
+        <source>--days takes a whole number of days from 1 to %1</source>
+        <translation>--days takes a whole number of days from 1 to %1</translation>
+    </message>
+    <message id="ctlHistoryUsage">
+        <source>usage: quorvel ctl history [--days N] [--json]</source>
+        <translation>usage: quorvel ctl history [--days N] [--json]</translation>
     </message>
     <message id="ctlNoTimedSession">
         <source>No timed session is running.</source>

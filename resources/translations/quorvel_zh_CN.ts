@@ -15,6 +15,206 @@
         <source>On · Display stays on</source>
         <translation>已开启 · 显示器保持亮起</translation>
     </message>
+    <message id="activity">
+        <source>Activity</source>
+        <translation>活动</translation>
+    </message>
+    <message id="activityAppEndedUnexpectedly">
+        <source>Quorvel ended unexpectedly</source>
+        <translation>Quorvel 意外退出</translation>
+    </message>
+    <message id="activityAxisHours">
+        <source>%1 h</source>
+        <translation>%1 小时</translation>
+    </message>
+    <message id="activityBatterySafety">
+        <source>Stopped for battery safety</source>
+        <translation>因电池安全而停止</translation>
+    </message>
+    <message id="activityBatterySafetyLevel">
+        <source>Stopped for battery safety at %1%</source>
+        <translation>电量 %1% 时因电池安全而停止</translation>
+    </message>
+    <message id="activityChartAccessible">
+        <source>Hours kept awake per day</source>
+        <translation>每天保持唤醒的时长</translation>
+    </message>
+    <message id="activityChartHint">
+        <source>Point at a day, or use the arrow keys, to see its figures</source>
+        <translation>指向某一天或使用方向键，查看当天的时长</translation>
+    </message>
+    <message id="activityColumnDuration">
+        <source>Duration</source>
+        <translation>时长</translation>
+    </message>
+    <message id="activityColumnEnding">
+        <source>How it ended</source>
+        <translation>结束方式</translation>
+    </message>
+    <message id="activityColumnMode">
+        <source>Mode</source>
+        <translation>模式</translation>
+    </message>
+    <message id="activityColumnStart">
+        <source>Started</source>
+        <translation>开始时间</translation>
+    </message>
+    <message id="activityDayDetail">
+        <source>%1: idle-sleep prevention %2, closed-lid mode %3</source>
+        <translation>%1：阻止闲置睡眠 %2，合盖模式 %3</translation>
+    </message>
+    <message id="activityDayFormat">
+        <source>MMM d</source>
+        <translation>M月d日</translation>
+    </message>
+    <message id="activityDayLongFormat">
+        <source>dddd, MMMM d</source>
+        <translation>M月d日 dddd</translation>
+    </message>
+    <message id="activityDisplayKeptOn">
+        <source>%1, display kept on</source>
+        <translation>%1，显示器保持亮起</translation>
+    </message>
+    <message id="activityEmptyBody">
+        <source>Each time Quorvel keeps this computer awake, by preventing idle sleep or in closed-lid mode, the session appears here: when it started, how long it lasted and how it ended.</source>
+        <translation>每当 Quorvel 通过阻止闲置睡眠或合盖模式让这台电脑保持唤醒，该会话就会显示在这里：何时开始、持续多久、如何结束。</translation>
+    </message>
+    <message id="activityEmptyTitle">
+        <source>No sessions in this period</source>
+        <translation>这段时间内没有会话</translation>
+    </message>
+    <message id="activityEndedAtQuit">
+        <source>Ended when Quorvel quit</source>
+        <translation>随 Quorvel 退出而结束</translation>
+    </message>
+    <message id="activityEndedByItself">
+        <source>Ended by itself</source>
+        <translation>自行结束</translation>
+    </message>
+    <message id="activityFailed">
+        <source>Failed</source>
+        <translation>失败</translation>
+    </message>
+    <message id="activityHistorySince">
+        <source>History since %1</source>
+        <translation>历史记录始于 %1</translation>
+    </message>
+    <message id="activityHistorySinceCapped">
+        <source>History since %1: only the latest 1,000 events are kept</source>
+        <translation>历史记录始于 %1：仅保留最近 1,000 条事件</translation>
+    </message>
+    <message id="activityHours">
+        <source>%1 h</source>
+        <translation>%1 小时</translation>
+    </message>
+    <message id="activityHoursMinutes">
+        <source>%1 h %2 min</source>
+        <translation>%1 小时 %2 分钟</translation>
+    </message>
+    <message id="activityLeftOverRestored">
+        <source>Left over, restored at the next launch</source>
+        <translation>遗留的设置，下次启动时已恢复</translation>
+    </message>
+    <message id="activityLeftOverTakenOver">
+        <source>Left over, taken over at the next launch</source>
+        <translation>遗留的设置，下次启动时已接管</translation>
+    </message>
+    <message id="activityLegendIdle">
+        <source>Idle-sleep prevention</source>
+        <translation>阻止闲置睡眠</translation>
+    </message>
+    <message id="activityLegendLid">
+        <source>Closed-lid mode</source>
+        <translation>合盖模式</translation>
+    </message>
+    <message id="activityMinutes">
+        <source>%1 min</source>
+        <translation>%1 分钟</translation>
+    </message>
+    <message id="activityModeCommand">
+        <source>Bound to %1</source>
+        <translation>绑定到 %1</translation>
+    </message>
+    <message id="activityModeIndefinite">
+        <source>Indefinitely</source>
+        <translation>不限时</translation>
+    </message>
+    <message id="activityModeLidAdapter">
+        <source>Closed-lid, on power adapter</source>
+        <translation>合盖，使用电源适配器</translation>
+    </message>
+    <message id="activityModeLidBattery">
+        <source>Closed-lid, on battery</source>
+        <translation>合盖，使用电池</translation>
+    </message>
+    <message id="activityModeLidBatteryLevel">
+        <source>Closed-lid, on battery at %1%</source>
+        <translation>合盖，使用电池（%1%）</translation>
+    </message>
+    <message id="activityModeNotStarted">
+        <source>Could not start</source>
+        <translation>未能启动</translation>
+    </message>
+    <message id="activityModeProcess">
+        <source>Bound to process %1</source>
+        <translation>绑定到进程 %1</translation>
+    </message>
+    <message id="activityModeTimed">
+        <source>Timed, %1</source>
+        <translation>定时，%1</translation>
+    </message>
+    <message id="activityModeUntil">
+        <source>Until %1</source>
+        <translation>直到 %1</translation>
+    </message>
+    <message id="activityOngoing">
+        <source>Still running</source>
+        <translation>仍在运行</translation>
+    </message>
+    <message id="activityPeriod">
+        <source>Last %1 days</source>
+        <translation>最近 %1 天</translation>
+    </message>
+    <message id="activityPeriodToday">
+        <source>Today</source>
+        <translation>今天</translation>
+    </message>
+    <message id="activityRecentSessions">
+        <source>Recent sessions</source>
+        <translation>最近的会话</translation>
+    </message>
+    <message id="activityReportHeading">
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
+    </message>
+    <message id="activitySinceFormat">
+        <source>MMMM d, yyyy</source>
+        <translation>yyyy年M月d日</translation>
+    </message>
+    <message id="activityStartFormat">
+        <source>MMM d, h:mm AP</source>
+        <translation>M月d日 HH:mm</translation>
+    </message>
+    <message id="activityStoppedByUser">
+        <source>Stopped by you</source>
+        <translation>由你停止</translation>
+    </message>
+    <message id="activityTotals">
+        <source>Idle-sleep prevention %1 · Closed-lid mode %2 · Sessions: %3</source>
+        <translation>阻止闲置睡眠 %1 · 合盖模式 %2 · 会话：%3</translation>
+    </message>
+    <message id="activityTotalsFailures">
+        <source>Failures: %1</source>
+        <translation>失败：%1</translation>
+    </message>
+    <message id="activityTotalsSafetyStops">
+        <source>Battery safety stops: %1</source>
+        <translation>电池安全停止：%1</translation>
+    </message>
+    <message id="activityUnderAMinute">
+        <source>Under a minute</source>
+        <translation>不到 1 分钟</translation>
+    </message>
     <message id="add30m">
         <source>+30 min</source>
         <translation>+30 分钟</translation>
@@ -337,6 +537,14 @@
         <source>On Power Adapter</source>
         <translation>正在使用电源适配器</translation>
     </message>
+    <message id="openActivity">
+        <source>Activity…</source>
+        <translation>活动…</translation>
+    </message>
+    <message id="showActivity">
+        <source>Show Activity…</source>
+        <translation>查看活动…</translation>
+    </message>
     <message id="openSettings">
         <source>Settings…</source>
         <translation>设置…</translation>
@@ -562,6 +770,14 @@
     <message id="ctlBlockedByLeftover">
         <source>Sleep is still disabled from an earlier run. Restore it from the Quorvel menu first.</source>
         <translation>此前停用的睡眠尚未恢复，请先在 Quorvel 菜单中恢复。</translation>
+    </message>
+    <message id="ctlHistoryDaysInvalid">
+        <source>--days takes a whole number of days from 1 to %1</source>
+        <translation>--days 需要 1 到 %1 之间的整数天数</translation>
+    </message>
+    <message id="ctlHistoryUsage">
+        <source>usage: quorvel ctl history [--days N] [--json]</source>
+        <translation>用法：quorvel ctl history [--days N] [--json]</translation>
     </message>
     <message id="ctlNoTimedSession">
         <source>No timed session is running.</source>

@@ -126,6 +126,12 @@ void AppDelegate::showAbout()
         m_windows->showAbout();
 }
 
+void AppDelegate::showActivity()
+{
+    if (m_windows)
+        m_windows->showActivity();
+}
+
 #ifndef Q_OS_MACOS
 void observeWillPowerOff(std::function<void()>) {}
 #endif

@@ -33,6 +33,7 @@ public:
 
     void showSettings() override;
     void showAbout() override;
+    void showActivity() override;
 
     AppCoordinator *coordinator() const { return m_coordinator.get(); }
     LanguageController *languageController() const { return m_language.get(); }

@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/CtlHistory.h"
 #include "app/composition/ControlChannel.h"
 #include "app/composition/ControlCommands.h"
 #include "prefs/LanguageController.h"
@@ -155,6 +156,8 @@ int runCtl(int argc, char *argv[])
     // The replies' reasons come in the interface language the user chose for the app.
     LanguageController language(UserDefaults::standard());
     const QStringList arguments = QCoreApplication::arguments().mid(2);
+    if (const std::optional<int> history = runCtlHistory(arguments))
+        return *history;
     const ControlCommands::Parsed parsed = ControlCommands::parseArguments(arguments);
     if (!parsed.error.isEmpty()) {
         print(stderr, parsed.error);

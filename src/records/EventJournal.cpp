@@ -8,9 +8,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <map>
+#include <vector>
 
 namespace quorvel {
 
@@ -62,17 +65,50 @@ int InMemoryEventJournal::capacity() const
 
 // ---- PersistentEventJournal -------------------------------------------------------------
 
+struct PersistentEventJournal::Listeners {
+    QMutex lock;
+    quint64 nextId = 0;
+    std::map<quint64, Listener> byId;
+};
+
 PersistentEventJournal::PersistentEventJournal(QString path, int fileCapacity, records::HistoryReader read)
     : m_path(std::move(path))
     , m_ring(qMax(1, fileCapacity))
     , m_fileCapacity(qMax(1, fileCapacity))
     , m_compactionThreshold(m_fileCapacity + m_fileCapacity / 2)
+    , m_listeners(std::make_shared<Listeners>())
 {
     loadAndCompact(read ? read : records::fileHistoryReader());
 }
 
+std::shared_ptr<void> PersistentEventJournal::observe(Listener listener)
+{
+    QMutexLocker lock(&m_listeners->lock);
+    const quint64 id = m_listeners->nextId++;
+    m_listeners->byId.emplace(id, std::move(listener));
+    // The handle may outlive the journal; it then has nothing left to remove itself from.
+    return std::shared_ptr<void>(nullptr, [weak = std::weak_ptr<Listeners>(m_listeners), id](void *) {
+        if (const auto listeners = weak.lock()) {
+            QMutexLocker lock(&listeners->lock);
+            listeners->byId.erase(id);
+        }
+    });
+}
+
 void PersistentEventJournal::append(const VemoEvent &event)
 {
+    // After the file write, whichever way it ends, and outside every lock: a listener may
+    // read the file or append in turn.
+    const auto notify = qScopeGuard([this, &event] {
+        std::vector<Listener> listeners;
+        {
+            QMutexLocker lock(&m_listeners->lock);
+            for (const auto &[id, listener] : m_listeners->byId)
+                listeners.push_back(listener);
+        }
+        for (const Listener &listener : listeners)
+            listener(event);
+    });
     m_ring.append(event);
     QByteArray line = encodeEvent(event);
     if (line.isEmpty())

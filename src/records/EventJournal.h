@@ -7,6 +7,7 @@
 #include <QMutex>
 #include <QString>
 #include <deque>
+#include <functional>
 #include <memory>
 
 namespace quorvel {
@@ -55,6 +56,12 @@ public:
                                     records::HistoryReader read = records::fileHistoryReader());
     void append(const VemoEvent &event) override;
 
+    // Hands every event appended from now on to `listener`, on the appending thread, once the
+    // event is in the file, until the returned handle is dropped. For a view that shows the
+    // history while it is open; with nobody listening an append costs nothing more.
+    using Listener = std::function<void(const VemoEvent &)>;
+    [[nodiscard]] std::shared_ptr<void> observe(Listener listener);
+
     const InMemoryEventJournal &ring() const { return m_ring; }
     QString path() const { return m_path; }
     int fileCapacity() const { return m_fileCapacity; }
@@ -76,6 +83,8 @@ private:
     // Emitters append from the main thread, but should two threads ever append at once their
     // lines must not interleave; this serialises the file write alone.
     QMutex m_fileLock;
+    struct Listeners;
+    std::shared_ptr<Listeners> m_listeners;
 };
 
 } // namespace quorvel

@@ -24,7 +24,11 @@ ExternalLinkButton::ExternalLinkButton(const char *title, QString systemImage, Q
     setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setIconSize(QSize(symbolPoints, symbolPoints));
-    connect(this, &QAbstractButton::clicked, this, [this] { QDesktopServices::openUrl(m_url); });
+    // Without an address it is a link inside the app: whoever listens to clicked() acts.
+    connect(this, &QAbstractButton::clicked, this, [this] {
+        if (!m_url.isEmpty())
+            QDesktopServices::openUrl(m_url);
+    });
     retranslate();
     restyle();
 }

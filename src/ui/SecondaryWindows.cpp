@@ -1,5 +1,6 @@
 #include "ui/SecondaryWindows.h"
 
+#include "app/composition/AppCoordinator.h"
 #include "support/UserDefaults.h"
 #include "ui/AboutView.h"
 #include "ui/SettingsView.h"
@@ -93,6 +94,7 @@ SecondaryWindows::~SecondaryWindows()
 {
     delete m_settings;
     delete m_about;
+    delete m_activity;
 }
 
 QWidget *SecondaryWindows::buildSettingsWindow(AppCoordinator &coordinator, LanguageController &language,
@@ -108,6 +110,14 @@ QWidget *SecondaryWindows::buildAboutWindow(BundleInfo bundle)
 {
     auto *window = new SecondaryWindow(QT_TRID_NOOP("aboutApp"), aboutMinimumSize, new AboutView(std::move(bundle)));
     window->setObjectName(QStringLiteral("aboutWindow"));
+    return window;
+}
+
+QWidget *SecondaryWindows::buildActivityWindow(ActivitySource source)
+{
+    auto *window =
+        new SecondaryWindow(QT_TRID_NOOP("activity"), activityMinimumSize, new ActivityView(std::move(source)));
+    window->setObjectName(QStringLiteral("activityWindow"));
     return window;
 }
 
@@ -152,8 +162,11 @@ void SecondaryWindows::showSettings()
         return;
     }
     // Closed windows are kept: reopening shows the same one, where it was left.
-    if (!m_settings)
+    if (!m_settings) {
         m_settings = buildSettingsWindow(m_coordinator, m_language, m_defaults);
+        if (auto *view = m_settings->findChild<SettingsView *>())
+            view->setShowActivity([this] { showActivity(); });
+    }
     present(m_settings);
 }
 
@@ -167,6 +180,19 @@ void SecondaryWindows::showAbout()
     if (!m_about)
         m_about = buildAboutWindow(BundleInfo::running());
     present(m_about);
+}
+
+void SecondaryWindows::showActivity()
+{
+    if (m_activity && m_activity->isVisible()) {
+        m_activity->raise();
+        m_activity->activateWindow();
+        return;
+    }
+    if (m_activity)
+        m_activity->deleteLater();
+    m_activity = buildActivityWindow(ActivitySource::of(m_coordinator.eventJournal()));
+    present(m_activity);
 }
 
 } // namespace quorvel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/ActivityView.h"
 #include "update/BundleInfo.h"
 
 #include <QObject>
@@ -24,6 +25,7 @@ class SecondaryWindows final : public QObject {
 public:
     static constexpr QSize settingsMinimumSize{360, 180};
     static constexpr QSize aboutMinimumSize{340, 200};
+    static constexpr QSize activityMinimumSize{640, 560};
 
     // The windows store preferences in the standard domain.
     SecondaryWindows(AppCoordinator &coordinator, LanguageController &language, QObject *parent = nullptr);
@@ -34,8 +36,12 @@ public:
 
     void showSettings();
     void showAbout();
+    // The history of what kept the computer awake. The window reads the history file when it
+    // opens and follows the journal while it is open; closed, it is gone and costs nothing.
+    void showActivity();
     QWidget *settingsWindow() const { return m_settings; }
     QWidget *aboutWindow() const { return m_about; }
+    QWidget *activityWindow() const { return m_activity; }
 
     // The windows as showSettings() and showAbout() make them: titled, content laid out, fixed
     // size, but neither shown nor placed. For screenshots: set the state
@@ -44,6 +50,7 @@ public:
     static QWidget *buildSettingsWindow(AppCoordinator &coordinator, LanguageController &language,
                                         std::shared_ptr<UserDefaults> defaults);
     static QWidget *buildAboutWindow(BundleInfo bundle = BundleInfo::running());
+    static QWidget *buildActivityWindow(ActivitySource source);
 
     // Fixes `window` at its content's size, raised to at least `minimum`; the height follows
     // the width where the content wraps its text.
@@ -57,6 +64,7 @@ private:
     std::shared_ptr<UserDefaults> m_defaults;
     QPointer<QWidget> m_settings;
     QPointer<QWidget> m_about;
+    QPointer<QWidget> m_activity;
 };
 
 } // namespace quorvel

@@ -14,6 +14,7 @@
 
 #include <QComboBox>
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QShowEvent>
 #include <QToolButton>
@@ -90,6 +91,11 @@ SettingsView::SettingsView(AppCoordinator &coordinator, LanguageController &lang
 
 SettingsView::~SettingsView() = default;
 
+void SettingsView::setShowActivity(std::function<void()> show)
+{
+    m_showActivity = std::move(show);
+}
+
 QWidget *SettingsView::makeGeneralSection()
 {
     auto *section = new SettingsSection(QT_TRID_NOOP("general"));
@@ -138,6 +144,21 @@ QWidget *SettingsView::makeGeneralSection()
             [this](bool on) { m_defaults->setValue(QString::fromLatin1(PreferenceKeys::updateAutoCheckEnabled), on); });
     // The manual check and, once one is found, the download.
     section->addRow(new SettingsUpdateRow(m_coordinator.updateChecker()));
+
+    auto *activityRow = new QWidget;
+    auto *activityLine = new QHBoxLayout(activityRow);
+    activityLine->setContentsMargins(12, 6, 12, 6);
+    activityLine->setSpacing(10);
+    activityLine->addWidget(new SettingsRowIcon(QStringLiteral("timer")));
+    auto *activity = new ExternalLinkButton(QT_TRID_NOOP("showActivity"), QString(), QUrl());
+    activity->setObjectName(QStringLiteral("showActivityLink"));
+    activityLine->addWidget(activity);
+    activityLine->addStretch(1);
+    connect(activity, &QAbstractButton::clicked, this, [this] {
+        if (m_showActivity)
+            m_showActivity();
+    });
+    section->addRow(activityRow);
     return section;
 }
 

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QUrl>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class QComboBox;
@@ -49,6 +50,9 @@ public:
     // What the window does each time it is shown: the login item and the rule are read back.
     void refreshOnShow();
 
+    // What the link to the activity window opens; until given, the link does nothing.
+    void setShowActivity(std::function<void()> show);
+
 protected:
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -80,6 +84,7 @@ private:
     QToolButton *m_thresholdMinus = nullptr;
     QToolButton *m_thresholdPlus = nullptr;
     SettingsAuthorizationRows *m_authorization = nullptr;
+    std::function<void()> m_showActivity;
 };
 
 } // namespace quorvel

@@ -194,6 +194,7 @@ void StatusBarController::secondaryClick()
         return action;
     };
     add(qtTrId("openSettings"), &StatusBarController::handleSettings);
+    add(qtTrId("openActivity"), &StatusBarController::handleActivity);
     menu->addSeparator();
     add(qtTrId("help") + QStringLiteral(" \u2197"), &StatusBarController::handleHelp);
     add(qtTrId("aboutApp"), &StatusBarController::handleAbout);
@@ -239,6 +240,13 @@ void StatusBarController::handleSettings()
     closePopover();
     if (StatusBarCommands *commands = liveCommands())
         commands->showSettings();
+}
+
+void StatusBarController::handleActivity()
+{
+    closePopover();
+    if (StatusBarCommands *commands = liveCommands())
+        commands->showActivity();
 }
 
 void StatusBarController::handleHelp()

@@ -22,6 +22,8 @@ public:
     virtual ~StatusBarCommands() = default;
     virtual void showSettings() = 0;
     virtual void showAbout() = 0;
+    // The activity window; a delegate without one ignores it.
+    virtual void showActivity() {}
 };
 
 // The item in the menu bar (the system tray elsewhere): its image and tool tip follow the
@@ -49,6 +51,7 @@ public:
     // The secondary menu's commands. Each closes the popover first; without a delegate (it
     // went away) that is all they do, except quitting, which goes to the coordinator.
     void handleSettings();
+    void handleActivity();
     void handleHelp();
     void handleAbout();
     void handleQuit();

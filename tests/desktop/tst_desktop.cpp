@@ -4,6 +4,7 @@
 
 #include "DesktopSession.h"
 #include "support/RealApp.h"
+#include "support/SampleHistory.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -89,7 +90,7 @@ private slots:
         desktop.click(tray, 3);
         QVERIFY(app.waitFor([&] { return ui.windowOfClass("QMenu").has_value(); }));
         const QJsonArray entries = ui.windowOfClass("QMenu")->value("entries").toArray();
-        QCOMPARE(entries.size(), 4);
+        QCOMPARE(entries.size(), 5);
         desktop.click(UiMap::centre(entries.last().toObject())); // quit
         QVERIFY(app.waitFor([&] { return ui.find("firstButton").has_value(); }));
         desktop.click(UiMap::centre(*ui.find("firstButton")));
@@ -119,6 +120,28 @@ private slots:
         };
         QVERIFY2(app.waitFor([&] { return stored().contains("QuorvelClamshellAutoExitThreshold=25"); }),
                  stored().constData());
+        ::kill(pid_t(app.pid()), SIGTERM);
+        QVERIFY(app.waitForExit());
+    }
+
+    // Tray menu → activity: the window reads the history the app found at launch.
+    void activityFromTrayMenu()
+    {
+        RealApp app;
+        QVERIFY(writeHistory(app.historyPath(), sampleHistory(QDateTime::currentDateTimeUtc().addSecs(-60))));
+        const QString map = app.sandbox("../ui-map.json");
+        UiMap ui(map);
+        launch(app, map);
+        QVERIFY(app.waitFor([&] { return desktop.trayRect() && desktop.trayRect()->width() >= 16; }));
+        desktop.click(desktop.trayRect()->center(), 3);
+        QVERIFY(app.waitFor([&] { return ui.windowOfClass("QMenu").has_value(); }));
+        const QJsonObject entry = ui.windowOfClass("QMenu")->value("entries").toArray().at(1).toObject();
+        QCOMPARE(entry.value("text").toString(), "Activity…");
+        desktop.click(UiMap::centre(entry));
+        QVERIFY2(app.waitFor([&] { return ui.find("activityReach").has_value(); }), qPrintable(app.output()));
+        QVERIFY2(ui.find("activityReach")->value("text").toString().startsWith("History since"),
+                 qPrintable(ui.find("activityReach")->value("text").toString()));
+        QVERIFY(ui.find("activitySessions").has_value());
         ::kill(pid_t(app.pid()), SIGTERM);
         QVERIFY(app.waitForExit());
     }

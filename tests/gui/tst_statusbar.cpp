@@ -33,9 +33,10 @@ struct ImageCase {
 
 class FakeCommands final : public QObject, public StatusBarCommands {
 public:
-    int settings = 0, about = 0;
+    int settings = 0, about = 0, activity = 0;
     void showSettings() override { ++settings; }
     void showAbout() override { ++about; }
+    void showActivity() override { ++activity; }
 };
 
 // The controller as the application delegate makes it, in English, over a fake item.
@@ -238,8 +239,9 @@ private slots:
         QStringList entries;
         for (QAction *action : rig.item->shownMenu->actions())
             entries << (action->isSeparator() ? QStringLiteral("---") : action->text());
-        QCOMPARE(entries, (QStringList{"Settings…", "---", "Help ↗", "About Quorvel", "---", "Quit Quorvel"}));
-        QCOMPARE(rig.menuEntry(5)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+        QCOMPARE(entries,
+                 (QStringList{"Settings…", "Activity…", "---", "Help ↗", "About Quorvel", "---", "Quit Quorvel"}));
+        QCOMPARE(rig.menuEntry(6)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
         rig.item->clickPrimary();
         QVERIFY(popover.isVisible());
         QPointer<QMenu> first = rig.item->shownMenu;
@@ -248,21 +250,22 @@ private slots:
 
         // The menu's commands.
         UrlCatcher opened;
-        for (const int entry : {0, 3, 2}) // settings, about, help
+        for (const int entry : {0, 1, 4, 3}) // settings, activity, about, help
             rig.menuEntry(entry)->trigger();
         QCOMPARE(rig.commands->settings, 1);
+        QCOMPARE(rig.commands->activity, 1);
         QCOMPARE(rig.commands->about, 1);
         QCOMPARE(opened.opened, QList<QUrl>{QUrl(QStringLiteral("https://quorvel.app/quorvel/help/"))});
 
         // Nothing runs: quitting needs no confirmation.
-        rig.menuEntry(5)->trigger();
+        rig.menuEntry(6)->trigger();
         QCOMPARE(rig.sim.terminations, 1);
         QVERIFY(rig.sim.quitAlerts.isEmpty());
 
         // A running session asks first; the answer here is "cancel".
         rig.setState(timedRunning(600));
         rig.item->clickSecondary();
-        rig.menuEntry(5)->trigger();
+        rig.menuEntry(6)->trigger();
         QCOMPARE(rig.sim.quitAlerts.size(), 1);
         QCOMPARE(rig.sim.terminations, 1);
 
@@ -270,7 +273,8 @@ private slots:
         rig.commands.reset();
         rig.item->clickSecondary();
         rig.menuEntry(0)->trigger();
-        rig.menuEntry(2)->trigger();
+        rig.menuEntry(1)->trigger();
+        rig.menuEntry(3)->trigger();
         QCOMPARE(opened.opened.size(), 1);
     }
 

@@ -181,6 +181,37 @@ private slots:
         qputenv("XDG_DATA_HOME", m_dir.path().toUtf8());
         QCOMPARE(PersistentEventJournal::defaultLocation(), m_dir.path() + "/app.quorvel.Quorvel/EventHistory.jsonl");
     }
+
+    // A listener hears each append once the line is in the file, may append in turn, and
+    // hears nothing once its handle is dropped; a handle may outlive the journal.
+    void listenersHearAppendsWhileTheyHoldOn()
+    {
+        const QString path = history("listened");
+        auto journal = std::make_unique<PersistentEventJournal>(path);
+        QList<VemoEvent> heard;
+        bool inFile = true;
+        auto handle = journal->observe([&](const VemoEvent &event) {
+            heard << event;
+            inFile = inFile && readAll(path).contains(encodeEvent(event));
+            if (heard.size() == 1)
+                journal->append(numbered(2)); // from inside a notification
+        });
+        journal->append(numbered(1));
+        QCOMPARE(heard.size(), 2);
+        QCOMPARE(heard[0].kind, numbered(1).kind);
+        QCOMPARE(heard[1].kind, numbered(2).kind);
+        QVERIFY(inFile);
+        auto kept = handle;
+        handle.reset();
+        journal->append(numbered(3));
+        QCOMPARE(heard.size(), 3); // a copy of the handle still listens
+        kept.reset();
+        journal->append(numbered(4));
+        QCOMPARE(heard.size(), 3);
+        auto late = journal->observe([](const VemoEvent &) {});
+        journal.reset();
+        late.reset(); // nothing left to leave
+    }
 };
 
 QTEST_GUILESS_MAIN(JournalTest)

@@ -44,5 +44,6 @@ void shootDialogs(Session &session);
 int shootMenuBar(const QString &folder);  // ShotsMenuBar.cpp: icons, badges, countdown, command menu
 int shootPopovers(const QString &folder); // ShotsPopover.cpp: the popover in every state
 int shootWindows(const QString &folder);  // ShotsWindows.cpp: settings in every state, about
+int shootActivity(const QString &folder); // ShotsActivity.cpp: a known fortnight, a day pointed at, none
 
 } // namespace quorvel::shots

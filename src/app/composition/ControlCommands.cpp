@@ -494,7 +494,8 @@ QString usage()
                           "  display on|off          keep the display on during the session\n"
                           "  closed-lid on|off       closed-lid mode\n"
                           "  authorize               install the closed-lid authorization (administrator dialog)\n"
-                          "  quit [--force]          quit (--force: without asking)");
+                          "  quit [--force]          quit (--force: without asking)\n"
+                          "  history [--days N]      what kept the computer awake, the last N days (default 14)");
 }
 
 } // namespace ControlCommands
