@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <unistd.h> // mkdtemp on macOS; glibc has it in <cstdlib>
 
 namespace {
 

@@ -24,12 +24,29 @@ void onSignal(int signal)
     errno = saved;
 }
 
+// Neither end may leak into caffeinate, pmset or sudo: a child holding the write end could
+// keep the pair alive after we are gone.
+bool makeSocketPair(int sockets[2])
+{
+#ifdef SOCK_CLOEXEC
+    return ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) == 0;
+#else
+    // macOS has no SOCK_CLOEXEC. No other thread starts children this early, so setting the
+    // flag right after creation leaves no window for an exec in between.
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, sockets) != 0)
+        return false;
+    for (int i = 0; i < 2; ++i)
+        ::fcntl(sockets[i], F_SETFD, FD_CLOEXEC);
+    return true;
+#endif
+}
+
 } // namespace
 
 TerminationSignals::TerminationSignals(QObject *parent)
     : QObject(parent)
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, m_sockets) != 0)
+    if (!makeSocketPair(m_sockets))
         return;
     ::fcntl(m_sockets[0], F_SETFL, O_NONBLOCK);
     ::fcntl(m_sockets[1], F_SETFL, O_NONBLOCK);

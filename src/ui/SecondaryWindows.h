@@ -5,9 +5,8 @@
 #include <QObject>
 #include <QPointer>
 #include <QSize>
+#include <QWidget>
 #include <memory>
-
-class QWidget;
 
 namespace quorvel {
 

@@ -4,11 +4,11 @@
 #include <QPainter>
 #include <QStandardPaths>
 
-namespace quorvel::Symbols {
-
 #ifdef Q_OS_MACOS
-QIcon systemSymbol(const QString &name); // ui/mac/SystemSymbol.mm
+#include "ui/mac/SystemSymbol.h"
 #endif
+
+namespace quorvel::Symbols {
 
 QStringList themeNames(const QString &name)
 {
@@ -82,7 +82,14 @@ QStringList themeNames(const QString &name)
 QIcon icon(const QString &name)
 {
 #ifdef Q_OS_MACOS
-    return systemSymbol(name);
+    // Both resolutions a Mac screen has; pixmap() below draws other sizes exactly.
+    QIcon symbol;
+    for (const int side : {32, 64}) {
+        const QImage image = systemSymbolImage(name, QSize(side, side));
+        if (!image.isNull())
+            symbol.addPixmap(QPixmap::fromImage(image));
+    }
+    return symbol;
 #else
     // Without a desktop's platform theme (offscreen, a bare X server) no real theme is named
     // and the system's icon folders may not be searched; the freedesktop default stands in.
@@ -110,11 +117,16 @@ QIcon icon(const QString &name)
 
 QPixmap pixmap(const QString &name, int points, const QColor &color, qreal devicePixelRatio)
 {
+    const int side = qRound(points * devicePixelRatio);
+#ifdef Q_OS_MACOS
+    // Drawn at the very pixel size asked for (1x or 2x): a scaled bitmap would blur.
+    QPixmap source = QPixmap::fromImage(systemSymbolImage(name, QSize(side, side)));
+#else
     const QIcon found = icon(name);
     if (found.isNull())
         return {};
-    const int side = qRound(points * devicePixelRatio);
     QPixmap source = found.pixmap(QSize(side, side));
+#endif
     if (source.isNull())
         return {};
     // Symbolic theme icons are drawn in one colour; painting the colour through their alpha

@@ -60,7 +60,7 @@ private slots:
             K::QuitRequested{},
             K::QuitRequested{{Timed{big}, TimedPermanent{}, QuitBlockers::Clamshell{OnAdapter{}},
                               QuitBlockers::Clamshell{OnBattery{57}}, QuitBlockers::Clamshell{LowBattery{9}},
-                              Display{}}});
+                              QuitBlockers::Display{}}});
         // Each kind without evidence and with one of: full, empty (present, not absent), partial.
         const QList<SystemEvidence> evidence = {SystemEvidence{1, PowerSource::powerAdapter, 100}, SystemEvidence{},
                                                 SystemEvidence{{}, PowerSource::battery, {}},
