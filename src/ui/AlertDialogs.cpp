@@ -1,5 +1,6 @@
 #include "ui/AlertDialogs.h"
 
+#include "ui/Activation.h"
 #include "ui/Symbols.h"
 
 #include <QAbstractButton>
@@ -74,6 +75,7 @@ int run(QMessageBox &box)
 {
     // An agent app is rarely the active one when it asks: the dialog must not open behind.
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    activateApplication(true);
     box.show();
     box.raise();
     box.activateWindow();

@@ -2,6 +2,7 @@
 
 #include "support/UserDefaults.h"
 #include "ui/AboutView.h"
+#include "ui/Activation.h"
 #include "ui/SettingsView.h"
 
 #include <QCursor>
@@ -123,6 +124,7 @@ void SecondaryWindows::present(QWidget *window)
         frame.moveCenter(screen->availableGeometry().center());
         window->move(frame.topLeft());
     }
+    activateApplication(true);
     window->show();
     window->raise();
     window->activateWindow();

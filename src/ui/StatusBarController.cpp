@@ -5,6 +5,7 @@
 #include "prefs/Preferences.h"
 #include "records/DiagnosticLog.h"
 #include "support/UserDefaults.h"
+#include "ui/Activation.h"
 #include "ui/Links.h"
 #include "ui/MenuPopover.h"
 #include "ui/Presentation.h"
@@ -149,10 +150,12 @@ void StatusBarController::primaryClick()
 
 void StatusBarController::openPopover()
 {
-    if (m_item->isHosted())
+    if (m_item->isHosted()) {
+        activateApplication(false);
         m_popover->showUnder(m_item->anchor());
-    else
+    } else {
         m_popover->showAsWindow();
+    }
 }
 
 void StatusBarController::secondaryClick()
