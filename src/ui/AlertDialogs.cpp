@@ -2,6 +2,7 @@
 
 #include "ui/Contrast.h"
 #include "ui/SettingsRows.h"
+#include "ui/Activation.h"
 #include "ui/Symbols.h"
 
 #include <QAbstractButton>
@@ -81,6 +82,7 @@ int run(QMessageBox &box)
 {
     // An agent app is rarely the active one when it asks: the dialog must not open behind.
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    activateApplication(true);
     box.show();
     box.raise();
     box.activateWindow();

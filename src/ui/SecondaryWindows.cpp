@@ -3,6 +3,7 @@
 #include "app/composition/AppCoordinator.h"
 #include "support/UserDefaults.h"
 #include "ui/AboutView.h"
+#include "ui/Activation.h"
 #include "ui/SettingsView.h"
 
 #include <QCursor>
@@ -147,6 +148,7 @@ void SecondaryWindows::present(QWidget *window)
         frame.moveCenter(screen->availableGeometry().center());
         window->move(frame.topLeft());
     }
+    activateApplication(true);
     window->setAttribute(Qt::WA_KeyboardFocusChange, false);
     window->setFocus(Qt::ActiveWindowFocusReason);
     window->show();

@@ -6,9 +6,8 @@
 #include <QObject>
 #include <QPointer>
 #include <QSize>
-#include <memory>
-
 #include <QWidget>
+#include <memory>
 
 namespace quorvel {
 

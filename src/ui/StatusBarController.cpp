@@ -5,6 +5,7 @@
 #include "prefs/Preferences.h"
 #include "records/DiagnosticLog.h"
 #include "support/UserDefaults.h"
+#include "ui/Activation.h"
 #include "ui/ItemModesMenu.h"
 #include "ui/Links.h"
 #include "ui/MenuPopover.h"
@@ -164,10 +165,12 @@ void StatusBarController::primaryClick()
 
 void StatusBarController::openPopover()
 {
-    if (m_item->isHosted() && m_item->canPlaceWindows())
+    if (m_item->isHosted() && m_item->canPlaceWindows()) {
+        activateApplication(false);
         m_popover->showUnder(m_item->anchor());
-    else
+    } else {
         m_popover->showAsWindow();
+    }
 }
 
 void StatusBarController::secondaryClick()

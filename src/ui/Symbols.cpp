@@ -11,7 +11,6 @@
 
 namespace quorvel::Symbols {
 
-
 QStringList themeNames(const QString &name)
 {
     // The symbols the interface names, each with the freedesktop names that mean the same. The

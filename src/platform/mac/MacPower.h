@@ -19,7 +19,7 @@ bool macLowPowerModeEnabled();
 // The live snapshot: the two readers above through readPowerContext.
 PowerContext readMacPowerContext(const QDateTime &now);
 
-// IOPSNotificationCreateRunLoopSource on the main run loop, default mode.
+// IOPSNotificationCreateRunLoopSource on the main run loop, in its common modes.
 PowerChangeSource macPowerSourceChanges();
 
 // NSProcessInfoPowerStateDidChangeNotification, delivered on the main queue.

@@ -49,7 +49,7 @@ public:
     {
         if (!m_source)
             return;
-        CFRunLoopRemoveSource(CFRunLoopGetMain(), m_source, kCFRunLoopDefaultMode);
+        CFRunLoopRemoveSource(CFRunLoopGetMain(), m_source, kCFRunLoopCommonModes);
         CFRelease(m_source);
     }
 
@@ -59,7 +59,10 @@ public:
         m_source = IOPSNotificationCreateRunLoopSource(&RunLoopSubscription::callback, this);
         if (!m_source)
             return false;
-        CFRunLoopAddSource(CFRunLoopGetMain(), m_source, kCFRunLoopDefaultMode);
+        // The common modes, not only the default one: while a menu is being tracked the main
+        // run loop runs in its event-tracking mode, and a change of power source must still
+        // arrive then.
+        CFRunLoopAddSource(CFRunLoopGetMain(), m_source, kCFRunLoopCommonModes);
         return true;
     }
 
