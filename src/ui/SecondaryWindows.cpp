@@ -194,6 +194,9 @@ void SecondaryWindows::showActivity()
     if (m_activity)
         m_activity->deleteLater();
     m_activity = buildActivityWindow(ActivitySource::of(m_coordinator.eventJournal()));
+    // Unlike settings and about, the activity window follows the journal while it exists: a
+    // closed one must cost nothing, so it goes with its close.
+    m_activity->setAttribute(Qt::WA_DeleteOnClose);
     present(m_activity);
 }
 
