@@ -106,6 +106,30 @@ private slots:
             }
         QVERIFY(app.waitFor([&] { return app.livingCaffeinates().isEmpty(); }));
     }
+
+    // The lock decides, not the socket: with the running instance's socket gone, a second
+    // launch finds nobody to hand over to, yet it says why and ends instead of starting a
+    // second session.
+    void launchWithoutReachableSocketStaysSecond()
+    {
+        RealApp first;
+        first.start();
+        RVERIFY(first, first.waitForState(" | idle: "));
+        first.send("indefinite");
+        RVERIFY(first, first.waitFor([&] { return first.livingCaffeinates().size() == 1; }));
+        QVERIFY(QFile::remove(first.folder("runtime/control.sock")));
+
+        QProcess second;
+        second.setProcessEnvironment(first.process().processEnvironment());
+        second.start(first.process().program(), {"--headless"});
+        QVERIFY(second.waitForFinished(10000));
+        const QByteArray errors = second.readAllStandardError();
+        QVERIFY2(errors.contains("another instance holds the lock"), errors.constData());
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        // Still only the first one's child, and the first one still runs.
+        QCOMPARE(first.caffeinatePids().size(), 1);
+        QCOMPARE(first.process().state(), QProcess::Running);
+    }
 };
 
 QTEST_GUILESS_MAIN(ControlTest)
