@@ -1,8 +1,8 @@
 #include "ui/AlertDialogs.h"
 
+#include "ui/Activation.h"
 #include "ui/Contrast.h"
 #include "ui/SettingsRows.h"
-#include "ui/Activation.h"
 #include "ui/Symbols.h"
 
 #include <QAbstractButton>

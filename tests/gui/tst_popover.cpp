@@ -357,8 +357,7 @@ private slots:
                 continue;
             QVERIFY2(cut.endsWith(u'…') && label.text().startsWith(cut.chopped(1)), qPrintable(cut));
             const QString kept = cut.chopped(1);
-            QVERIFY2(kept.isEmpty() || !(inWord(kept.back()) && inWord(label.text().at(kept.size()))),
-                     qPrintable(cut));
+            QVERIFY2(kept.isEmpty() || !(inWord(kept.back()) && inWord(label.text().at(kept.size()))), qPrintable(cut));
         }
     }
 

@@ -21,6 +21,7 @@ int main(int argc, char *argv[])
 
     Session session(out);
     shootDialogs(session);
-    const int failures = session.failures() + shootMenuBar(out) + shootPopovers(out) + shootWindows(out) + shootActivity(out);
+    const int failures =
+        session.failures() + shootMenuBar(out) + shootPopovers(out) + shootWindows(out) + shootActivity(out);
     return failures == 0 ? 0 : 1;
 }

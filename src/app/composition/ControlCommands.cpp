@@ -3,8 +3,8 @@
 #include "state/AppStateStore.h"
 #include "ui/Presentation.h"
 
-#include <QJsonArray>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QRegularExpression>
 #include <QTimeZone>
 #include <QUrlQuery>
