@@ -15,6 +15,10 @@
 // QUORVEL_SIM_PMSET_IGNORE_WRITES switch makes an authorised write silently do nothing; the
 // QUORVEL_SIM_PMSET_GARBAGE switch (file sim/pmset-garbage) makes `pmset -g` print a report
 // nobody can read (bytes that are not text where the setting should be), still with status 0.
+// The QUORVEL_SIM_PMSET_RESET_ON_POWER_CHANGE switch (file sim/pmset-resets-on-power-change)
+// plays the system resetting the setting by itself: every write notes the power file as it is
+// then (sim/pmset-power-stamp), and the first `pmset -g` after the power file changed finds
+// disablesleep 1 turned back to 0, and keeps it so until the next write.
 
 #include "SimTool.h"
 #include "platform/sim/SimLayout.h"
@@ -23,6 +27,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 
 using namespace quorvel;
 
@@ -62,8 +67,35 @@ std::string storedValue()
     return value == "0" || value == "1" ? value : std::string();
 }
 
+// The power file's identity, size and times: a simulated power change always moves one of them.
+std::string powerStamp()
+{
+    struct stat st {};
+    if (::stat(sim::sandboxPath(simlayout::kPowerFile).c_str(), &st) != 0)
+        return "absent";
+#ifdef __APPLE__
+    const struct timespec &modified = st.st_mtimespec;
+#else
+    const struct timespec &modified = st.st_mtim;
+#endif
+    return std::to_string(st.st_ino) + ' ' + std::to_string(st.st_size) + ' ' + std::to_string(modified.tv_sec) + '.'
+           + std::to_string(modified.tv_nsec);
+}
+
+// The system's own reset: only a setting we saw written, under a power file that has changed since.
+void resetAfterPowerChange()
+{
+    if (!sim::switchIsOn(simlayout::kPmsetResetsOnPowerChangeVariable, simlayout::kPmsetResetsOnPowerChangeFile)
+        || storedValue() != "1")
+        return;
+    const auto stamp = sim::readFile(sim::sandboxPath(simlayout::kPmsetPowerStampFile));
+    if (stamp && sim::trim(*stamp) != powerStamp())
+        sim::writeFileAtomic(sim::sandboxPath(simlayout::kSleepDisabledFile), "0\n", 0644);
+}
+
 int report()
 {
+    resetAfterPowerChange();
     if (sim::switchIsOn(kGarbageVariable, kGarbageFile)) {
         std::fputs("System-wide power settings:\n SleepDisabled\t\t\xff\xfe\x01\n\x80\x80 garbled\n", stdout);
         return 0;
@@ -125,5 +157,7 @@ int main(int argc, char **argv)
         return 0;
     if (!sim::writeFileAtomic(sim::sandboxPath(simlayout::kSleepDisabledFile), value + "\n", 0644))
         std::printf("'%s' failed to set the value.\n", argv[0]);
+    else
+        sim::writeFileAtomic(sim::sandboxPath(simlayout::kPmsetPowerStampFile), powerStamp() + "\n", 0644);
     return 0;
 }

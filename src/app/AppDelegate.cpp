@@ -6,6 +6,7 @@
 #include "records/DiagnosticLog.h"
 #include "support/TerminationSignals.h"
 #include "ui/AlertDialogs.h"
+#include "ui/ScreenChanges.h"
 #include "ui/SecondaryWindows.h"
 
 #include <QCoreApplication>
@@ -56,6 +57,7 @@ void AppDelegate::launch()
     LivePlatform platform = currentLivePlatform();
     platform.alertPresenter = AlertDialogs::presenter();
     platform.quitAlertPresenter = AlertDialogs::quitPresenter();
+    platform.displayChanges = eitherChangeSource(platform.displayChanges, screenChanges());
     m_coordinator = AppCoordinator::makeLive(std::move(platform));
     m_coordinator->start();
     AppCoordinator *coordinator = m_coordinator.get();

@@ -57,6 +57,18 @@ std::optional<int> ClamshellKeepRunningController::readBack() const
         m_runner(ClamshellCapabilityProbe::readSettingsCommand()).stdout);
 }
 
+std::optional<ClamshellKeepRunningController::Unproven> ClamshellKeepRunningController::applyAndProve()
+{
+    // Both commands always run: the read-back is the proof, whatever the apply's status says.
+    const CommandResult applied = m_runner(ClamshellCapabilityProbe::applyOverrideCommand());
+    const std::optional<int> readback = readBack();
+    if (applied.exitCode != 0)
+        return Unproven{QStringLiteral("setFailed"), VemoError::systemCommandFailed};
+    if (readback != 1)
+        return Unproven{QStringLiteral("readbackMismatch"), VemoError::readbackMismatch};
+    return std::nullopt;
+}
+
 void ClamshellKeepRunningController::append(VemoEventKind kind, std::optional<SystemEvidence> evidence)
 {
     if (m_eventJournal)
@@ -84,28 +96,14 @@ void ClamshellKeepRunningController::applyOverride()
         return;
     }
 
-    // Both commands always run: the read-back is the proof, and an apply that "failed" may
-    // still have switched the setting, which the restore below then undoes.
-    const CommandResult applied = m_runner(ClamshellCapabilityProbe::applyOverrideCommand());
-    const std::optional<int> readback = readBack();
-
-    std::optional<VemoError> error;
-    QString verdict;
-    if (applied.exitCode != 0) {
-        verdict = QStringLiteral("setFailed");
-        error = VemoError::systemCommandFailed;
-    } else if (readback != 1) {
-        verdict = QStringLiteral("readbackMismatch");
-        error = VemoError::readbackMismatch;
-    }
-
-    if (error) {
+    // The restore below undoes an apply that "failed" but still switched the setting.
+    if (const std::optional<Unproven> unproven = applyAndProve()) {
         logClamshell(DiagnosticLog::Level::error,
-                     QStringLiteral("clamshell override apply failed, verdict=") + verdict);
+                     QStringLiteral("clamshell override apply failed, verdict=") + unproven->verdict);
         const bool restored = restoreOverride();
         // The store may have gone while the commands ran.
         if (m_store)
-            m_store->setClamshellFailed(restored ? *error : VemoError::clamshellRestoreFailed);
+            m_store->setClamshellFailed(restored ? unproven->error : VemoError::clamshellRestoreFailed);
         return;
     }
 
@@ -178,6 +176,29 @@ void ClamshellKeepRunningController::safetyStop(qint64 level)
     if (m_store)
         m_store->setSafetyStopped(level);
     append(EventKind::ClamshellStopped{ClamshellStopReason::safety});
+}
+
+void ClamshellKeepRunningController::reapplyOverride(const QString &trigger)
+{
+    if (!m_store || !isClamshellRunning(m_store->state().clamshell))
+        return;
+    const std::optional<Unproven> unproven = applyAndProve();
+    if (!unproven) {
+        // The history keeps the one session it has: a second start would split it, and to the
+        // user the mode never stopped. The log line is the record of the repair.
+        logClamshell(DiagnosticLog::Level::info,
+                     QStringLiteral("clamshell override re-applied, sleepDisabled=1, trigger=") + trigger);
+        return;
+    }
+    logClamshell(
+        DiagnosticLog::Level::error,
+        QStringLiteral("clamshell override re-apply failed, verdict=%1, trigger=%2").arg(unproven->verdict, trigger));
+    // As after a failed start: an apply that "failed" may still have switched the setting.
+    const bool restored = restoreOverride();
+    if (m_store)
+        m_store->setClamshellFailed(restored ? unproven->error : VemoError::clamshellRestoreFailed);
+    // The mode no longer keeps the machine awake: its session ends here, as failed.
+    append(EventKind::ClamshellStopped{ClamshellStopReason::failed});
 }
 
 void ClamshellKeepRunningController::updatePowerSource(const PowerContext &power)

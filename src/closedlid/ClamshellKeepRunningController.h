@@ -42,12 +42,24 @@ public:
     void safetyStop(qint64 level) override;
     // Follows a new power snapshot while running (adapter <-> battery, warning -> battery).
     void updatePowerSource(const PowerContext &power) override;
+    // The closed-lid guard's repair after the system switched the override off by itself
+    // (`trigger` names what came before, for the log). Acts only while running, with the
+    // start's apply and read-back. Proven: nothing changes, the mode never stopped. Not
+    // proven: the mode fails as a failed start does, and its session ends as failed.
+    void reapplyOverride(const QString &trigger);
 
     // Suitable for a start: a known source, and on battery a known level.
     static bool isPowerSuitable(const PowerContext &power);
 
 private:
+    struct Unproven {
+        QString verdict; // "setFailed" or "readbackMismatch"
+        VemoError error;
+    };
+
     std::optional<int> readBack() const;
+    // The apply command and the read-back; nothing when the read-back proves the switch.
+    std::optional<Unproven> applyAndProve();
     // After a restore that could not be proven: the override is still in force, so the
     // state must say so and the stop is recorded as failed.
     void recordRestoreFailure();

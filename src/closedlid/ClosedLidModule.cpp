@@ -29,6 +29,13 @@ LiveClosedLidModule::LiveClosedLidModule(Parts parts, QObject *parent)
         m_wasGranted = is<Authorization::Granted>(store->state().authorization);
         connect(store, &AppStateStore::changed, this, &LiveClosedLidModule::stateChanged);
     }
+    m_guardTriggers =
+        std::make_unique<GuardTriggers>([self = QPointer<LiveClosedLidModule>(this)](GuardTrigger trigger) {
+            if (self)
+                self->guardOverride(trigger);
+        });
+    m_guardTriggers->watch(GuardTrigger::displayChange, m_parts.displayChanges);
+    m_guardTriggers->watch(GuardTrigger::wake, m_parts.wakeNotifications);
 }
 
 LiveClosedLidModule::~LiveClosedLidModule()
@@ -323,6 +330,48 @@ void LiveClosedLidModule::handlePowerChange(const PowerContext &power)
 {
     if (m_parts.batterySafety)
         m_parts.batterySafety->evaluate(power);
+    // After the safety rules: a mode they have just stopped has nothing left to guard.
+    guardOverride(GuardTrigger::powerSourceChange);
+}
+
+void LiveClosedLidModule::guardOverride(GuardTrigger trigger)
+{
+    // The commands block, but a bus call may still turn the event loop while they run; a
+    // second re-apply must never start beside the first. The later trigger is not lost: the
+    // setting is read once more when the check under way has finished.
+    if (m_guarding) {
+        m_guardAgain = trigger;
+        return;
+    }
+    m_guarding = true;
+    std::optional<GuardTrigger> next = trigger;
+    while (next) {
+        m_guardAgain.reset();
+        checkOverride(*next);
+        next = m_guardAgain;
+    }
+    m_guarding = false;
+}
+
+void LiveClosedLidModule::checkOverride(GuardTrigger trigger)
+{
+    const QPointer<AppStateStore> &store = m_parts.store;
+    if (!store || !isClamshellRunning(store->state().clamshell))
+        return;
+    const std::optional<int> reading = readSleepDisabled();
+    if (reading == 1)
+        return;
+    const QString token = guardTriggerToken(trigger);
+    if (!reading) {
+        // An answer that cannot be read proves nothing either way: re-applying on it could
+        // fail a mode that still works. The next notice looks again.
+        DiagnosticLog::log(DiagnosticLog::Level::warning, DiagnosticLog::Category::clamshell,
+                           QStringLiteral("clamshell override unverified, readback=nil, trigger=") + token);
+        return;
+    }
+    DiagnosticLog::log(DiagnosticLog::Level::warning, DiagnosticLog::Category::clamshell,
+                       QStringLiteral("clamshell override reset by the system, readback=0, trigger=") + token);
+    m_parts.clamshellController->reapplyOverride(token);
 }
 
 std::function<void(const PowerContext &)> LiveClosedLidModule::powerChangeForwarder(LiveClosedLidModule *module)

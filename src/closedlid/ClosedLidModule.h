@@ -3,6 +3,7 @@
 #include "closedlid/AlertPresenter.h"
 #include "closedlid/AuthorizationManager.h"
 #include "closedlid/ClamshellKeepRunningController.h"
+#include "closedlid/ClosedLidGuard.h"
 #include "closedlid/SystemCommands.h"
 #include "records/EventJournal.h"
 #include "state/AppStateStore.h"
@@ -81,6 +82,9 @@ public:
         AlertPresenter alertPresenter;
         PendingUpdateJobs *updateChecker = nullptr;
         std::shared_ptr<Scheduler> scheduler;
+        // The guard's notices besides the power monitor's; either may be empty.
+        PowerChangeSource displayChanges;
+        PowerChangeSource wakeNotifications;
     };
 
     // Besides the start-up take-over, a leftover still flagged when the user authorizes is
@@ -98,8 +102,12 @@ public:
     bool sleepStaysDisabledAtQuit() override;
     AuthorizationManager &authorizationManager() override { return *m_parts.authorizationManager; }
 
-    // A new power snapshot, handed on to the battery safety coordinator.
+    // A new power snapshot, handed on to the battery safety coordinator, then to the guard.
     void handlePowerChange(const PowerContext &power);
+    // The closed-lid guard: while the mode runs, re-reads the setting and re-applies it when
+    // the system has switched it off. No timer: only the notices after which that happens
+    // call in. One check at a time; a trigger that arrives during one is checked after it.
+    void guardOverride(GuardTrigger trigger);
     // The power monitor's listener: holds the module weakly, so a snapshot that arrives
     // after the module is gone is dropped.
     static std::function<void(const PowerContext &)> powerChangeForwarder(LiveClosedLidModule *module);
@@ -124,9 +132,14 @@ private:
     int present(const Alert &alert) const;
     void append(VemoEventKind kind);
 
+    void checkOverride(GuardTrigger trigger);
+
     Parts m_parts;
     JobHandle m_takeOverJob;
     bool m_wasGranted = false;
+    std::unique_ptr<GuardTriggers> m_guardTriggers;
+    bool m_guarding = false;
+    std::optional<GuardTrigger> m_guardAgain;
 };
 
 } // namespace quorvel

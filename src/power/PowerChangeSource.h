@@ -20,6 +20,11 @@ public:
 using PowerChangeSource = std::function<std::unique_ptr<PowerChangeSubscription>(std::function<void()> notify)>;
 
 namespace detail {
+class CombinedSubscription final : public PowerChangeSubscription {
+public:
+    std::unique_ptr<PowerChangeSubscription> first, second;
+};
+
 class SignalSubscription final : public PowerChangeSubscription {
 public:
     explicit SignalSubscription(QMetaObject::Connection connection)
@@ -45,6 +50,22 @@ template <class Sender, class Signal> PowerChangeSource changeSourceFromSignal(S
             return nullptr;
         return std::make_unique<detail::SignalSubscription>(
             QObject::connect(guard.data(), signal, guard.data(), [notify = std::move(notify)] { notify(); }));
+    };
+}
+
+// One source made of two (the platform's screens and a simulated display file, say): each
+// notifies on its own; nullptr only when neither could be installed.
+inline PowerChangeSource eitherChangeSource(PowerChangeSource first, PowerChangeSource second)
+{
+    if (!first || !second)
+        return first ? first : second;
+    return [first, second](std::function<void()> notify) -> std::unique_ptr<PowerChangeSubscription> {
+        auto both = std::make_unique<detail::CombinedSubscription>();
+        both->first = first(notify);
+        both->second = second(notify);
+        if (!both->first && !both->second)
+            return nullptr;
+        return both;
     };
 }
 

@@ -20,12 +20,16 @@ struct ScriptedPmset {
     // "applyExits1" (and switches), "applyNoEffect" and "restoreNoEffect" (exit 0), "sudoRefused"
     // (exit 1, nothing), "unreadable" (a report without the setting)
     QString faults;
+    // Called inside every command, as a notice arriving while it blocks would be.
+    std::function<void(const ClamshellCapabilityProbe::Command &)> whileRunning;
 
     CommandRunner runner()
     {
         return [this](const ClamshellCapabilityProbe::Command &command) -> CommandResult {
             const bool apply = command == ClamshellCapabilityProbe::applyOverrideCommand(),
                        refused = faults.contains("sudoRefused");
+            if (whileRunning)
+                whileRunning(command);
             if (++runs, command == ClamshellCapabilityProbe::readSettingsCommand())
                 return {faults.contains("unreadable") ? "pmset: garbage\n"
                                                       : QString(" SleepDisabled\t%1\n").arg(sleepDisabled),
@@ -65,7 +69,17 @@ struct Rig {
     QStringList alerts;                                      // title keys
     AuthorizationManager::Checker checker = [this] { return Result<bool>(rule); };
     AuthorizationManager::Revoker revoker = [this] { return rule = false, RevokeOutcome(Revoke::Completed{}); };
+    // The guard's display and wake notices, as the platform would call them (any thread).
+    std::function<void()> displayChanged, woke;
     std::unique_ptr<LiveClosedLidModule> module;
+
+    PowerChangeSource notices(std::function<void()> &slot)
+    {
+        return [&slot](std::function<void()> notify) {
+            slot = std::move(notify);
+            return std::make_unique<PowerChangeSubscription>();
+        };
+    }
 
     explicit Rig(const PowerContext &power, bool ruleInstalled = true,
                  const SudoersAuthorization::Setup *live = nullptr, CommandRunner runner = {})
@@ -85,7 +99,7 @@ struct Rig {
             [this](const Alert &alert) {
                 return alerts << alert.titleKey, answers.isEmpty() ? alertSecondButton : answers.takeFirst();
             },
-            nullptr, scheduler});
+            nullptr, scheduler, notices(displayChanged), notices(woke)});
         module->authorizationManager().verify();
     }
 };

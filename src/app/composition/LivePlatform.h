@@ -26,6 +26,10 @@ struct LivePlatform {
     std::function<PowerContext()> readPower;
     PowerChangeSource powerSourceChanges;
     PowerChangeSource lowPowerModeChanges;
+    // What the closed-lid guard listens to besides the power source: displays coming, going
+    // or changing role, and the machine waking from sleep. Either may be empty.
+    PowerChangeSource displayChanges;
+    PowerChangeSource wakeNotifications;
     QString caffeinatePath = QString::fromLatin1(TimedSleepPreventer::defaultToolPath);
     ChildProcessFactory makeChildProcess;
     CommandEnvironment commands;

@@ -1,6 +1,7 @@
 #include "app/composition/LivePlatform.h"
 
 #include "closedlid/ClosedLidModule.h"
+#include "platform/sim/SimLayout.h"
 #include "platform/sim/SimPlatform.h"
 #include "platform/sim/SimPower.h"
 #include "power/BatterySafetyCoordinator.h"
@@ -13,12 +14,14 @@
 #ifdef Q_OS_MACOS
 #include "platform/mac/LaunchAtLogin.h"
 #include "platform/mac/MacPower.h"
+#include "platform/mac/MacWake.h"
 #else
 #include "platform/linux/DesktopInhibitors.h"
 #include "platform/linux/LaunchAtLogin.h"
 #include "platform/linux/LidSwitchLock.h"
 #include "platform/linux/LinuxBackends.h"
 #include "platform/linux/LogindInhibitor.h"
+#include "platform/linux/LogindWake.h"
 #include "platform/linux/SleepInhibitorSession.h"
 #include "platform/linux/UPowerSource.h"
 
@@ -98,6 +101,7 @@ LivePlatform macLivePlatform()
     platform.readPower = [] { return readMacPowerContext(QDateTime::currentDateTimeUtc()); };
     platform.powerSourceChanges = macPowerSourceChanges();
     platform.lowPowerModeChanges = macLowPowerModeChanges();
+    platform.wakeNotifications = macWakeNotifications();
     return platform;
 }
 #endif
@@ -112,6 +116,7 @@ LivePlatform linuxLivePlatform()
     DiagnosticLog::log(DiagnosticLog::Level::info, DiagnosticLog::Category::app, found.logLine());
     platform.readPower = [buses] { return readUPowerContext(buses, QDateTime::currentDateTimeUtc()); };
     platform.powerSourceChanges = upowerChanges(buses);
+    platform.wakeNotifications = logindWakeNotifications(buses);
     // The session "tool" is this executable itself: the locks are held in-process, so the
     // preventer's check that its tool exists always finds one.
     platform.caffeinatePath = QCoreApplication::applicationFilePath();
@@ -143,6 +148,14 @@ LivePlatform simLivePlatform(const SimPlatform &sim)
     auto watcher = std::make_shared<SimPowerWatcher>(powerFile);
     platform.powerSourceChanges = changeSourceFromSignal(watcher.get(), &SimPowerWatcher::changed);
     platform.keepAlive.push_back(watcher);
+    // Wake and display changes are files too, touched by `quorvel-sim-power --wake` and
+    // `--display-change`: every change of the file is one notice.
+    auto wake = std::make_shared<SimPowerWatcher>(sim.sandboxPath(simlayout::kWakeFile));
+    platform.wakeNotifications = changeSourceFromSignal(wake.get(), &SimPowerWatcher::changed);
+    platform.keepAlive.push_back(wake);
+    auto display = std::make_shared<SimPowerWatcher>(sim.sandboxPath(simlayout::kDisplayFile));
+    platform.displayChanges = changeSourceFromSignal(display.get(), &SimPowerWatcher::changed);
+    platform.keepAlive.push_back(display);
     platform.caffeinatePath = sim.mapPath(platform.caffeinatePath);
     platform.commands.mapPath = [sim](const QString &path) { return sim.mapPath(path); };
     platform.commands.environment = sim.environment();
@@ -238,6 +251,8 @@ std::unique_ptr<AppCoordinator> AppCoordinator::makeLive(LivePlatform platform)
     moduleParts.alertPresenter = platform.alertPresenter;
     moduleParts.updateChecker = parts.updateJobs.get();
     moduleParts.scheduler = platform.scheduler;
+    moduleParts.displayChanges = platform.displayChanges;
+    moduleParts.wakeNotifications = platform.wakeNotifications;
 
     parts.store = std::move(store);
     parts.eventJournal = journal;

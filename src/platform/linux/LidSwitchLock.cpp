@@ -58,8 +58,17 @@ CommandRunner lidSwitchCommandRunner(linuxbus::Buses buses, CommandRunner fallba
                 logClamshell(DiagnosticLog::Level::error, QStringLiteral("lid lock refused, reason=") + reason);
                 return {QString(), 1};
             }
-            if (state->lock.isValid())
-                return {QString(), 0};
+            if (state->lock.isValid()) {
+                // A descriptor logind no longer lists (it restarted, say) holds nothing back:
+                // the guard's re-apply must get a new lock, not keep the dead one. A list that
+                // cannot be read proves nothing, and the lock held stays.
+                const CommandResult listed = readBack(*state);
+                if (listed.exitCode != 0 || listed.stdout.contains(QLatin1Char('1')))
+                    return {QString(), 0};
+                logClamshell(DiagnosticLog::Level::warning,
+                             QStringLiteral("logind no longer lists the lid lock, taking it again"));
+                state->lock.reset();
+            }
             QString error;
             state->lock = logind::inhibit(state->buses.system, lidWhat, LinuxLockNames::who, lidLockReason(), &error);
             if (!state->lock.isValid()) {

@@ -10,7 +10,8 @@ namespace quorvel {
 // Closed-lid mode on Linux: a logind "handle-lid-switch:sleep" block lock stands for
 // "disablesleep 1". The closed-lid controller keeps speaking its three commands; this runner
 // answers them against logind and hands every other command to `fallback`:
-//   apply   -> take the lock (kept once; a second apply keeps the one held), status 0 or 1
+//   apply   -> take the lock (kept once; a second apply keeps the one held while logind still
+//              lists it, and takes a new one when it does not), status 0 or 1
 //   restore -> close it, status 0
 //   read    -> logind's ListInhibitors, reported in the one line the read-back parser knows
 //              ("SleepDisabled 1" when logind lists our lock, "0" when it does not); a list

@@ -24,12 +24,18 @@ namespace quorvel {
 //   <root>/sim/caffeinate-ignores-term   fault: present = caffeinate ignores SIGTERM
 //   <root>/sim/pmset-ignores-writes      fault: present = pmset writes silently do nothing
 //   <root>/sim/pmset-garbage             fault: present = pmset -g prints an unreadable report
+//   <root>/sim/pmset-resets-on-power-change  fault: present = the first pmset -g after the power
+//                                  file changed finds disablesleep reset to 0, as the system
+//                                  does by itself (sim/pmset-power-stamp is pmset's own note)
+//   <root>/sim/wake, <root>/sim/display  every change of the file is a wake from sleep or a
+//                                  display change (quorvel-sim-power --wake, --display-change)
 //   <root>/bin/visudo              only when the system has no visudo: a link to the strict
 //                                  stand-in checker, so the shell's "visudo" still resolves
 //
 // Each switch file has an environment variable too, which wins when set (value 1/0 for the
 // faults, the answer word for the dialog): QUORVEL_SIM_CAFFEINATE_IGNORE_TERM,
-// QUORVEL_SIM_PMSET_IGNORE_WRITES, QUORVEL_SIM_PMSET_GARBAGE, QUORVEL_SIM_OSASCRIPT_ANSWER. Files suit a running
+// QUORVEL_SIM_PMSET_IGNORE_WRITES, QUORVEL_SIM_PMSET_GARBAGE, QUORVEL_SIM_PMSET_RESET_ON_POWER_CHANGE,
+// QUORVEL_SIM_OSASCRIPT_ANSWER. Files suit a running
 // demo (change them while the app runs), variables suit a single child in a test.
 //
 // Root rights: the stand-in sudo runs the stand-in pmset with QUORVEL_SIM_ROOT_RIGHTS=1.
