@@ -431,6 +431,40 @@ private slots:
         QTRY_COMPARE(ourLocks(m_system->connection, QStringLiteral("handle-lid-switch")), 0);
     }
 
+    // A lid lock logind no longer lists (it restarted while the machine slept) holds nothing
+    // back: the wake finds it missing and the app takes it again; going to sleep is no notice.
+    void realExecutableTakesTheLidLockAgainAfterWake()
+    {
+        Mock upower(*m_system, true, {QStringLiteral("--template"), QStringLiteral("upower")}, upower::service);
+        test::RealApp app;
+        launchOnTheBuses(app);
+        app.send(QStringLiteral("lid on"));
+        QVERIFY2(app.waitForState(QStringLiteral("closed lid: On")), app.transcript());
+        QCOMPARE(ourLocks(m_system->connection, QStringLiteral("handle-lid-switch")), 1);
+        m_logind.reset();
+        m_logind = std::make_unique<Mock>(
+            *m_system, true, QStringList{QStringLiteral("--template"), QStringLiteral("logind")}, logind::service);
+        QVERIFY(m_logind->isUp());
+        QCOMPARE(ourLocks(m_system->connection, QStringLiteral("handle-lid-switch")), 0);
+        const auto prepareForSleep = [&](bool sleeping) {
+            return m_logind->call(QStringLiteral("/org/freedesktop/login1"), QStringLiteral("EmitSignal"),
+                                  {QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"),
+                                   QStringLiteral("b"), QVariant(QVariantList{sleeping})});
+        };
+        QVERIFY(linuxbus::succeeded(prepareForSleep(true)));
+        QVERIFY(linuxbus::succeeded(prepareForSleep(false)));
+        QVERIFY2(app.waitFor([&] {
+            return app.log().contains(
+                QStringLiteral("[INFO] [clamshell] clamshell override re-applied, sleepDisabled=1, trigger=wake"));
+        }),
+                 app.transcript());
+        QCOMPARE(ourLocks(m_system->connection, QStringLiteral("handle-lid-switch")), 1);
+        QCOMPARE(app.log().count(QStringLiteral("clamshell override reset by the system")), 1);
+        app.send(QStringLiteral("quit"));
+        QVERIFY(app.waitForExit());
+        QTRY_COMPARE(ourLocks(m_system->connection, QStringLiteral("handle-lid-switch")), 0);
+    }
+
     // gnome-session leaving mid-session is a tool that died: the failure the menu shows for
     // one, and logind's lock goes with it.
     void realExecutableFailsWhenTheSessionManagerLeaves()
