@@ -134,6 +134,29 @@ private slots:
         QCOMPARE(sleepDisabled(), "0");
     }
 
+    // The system's own reset the closed-lid guard repairs: with the fault on, the first report
+    // after the power file changed finds 1 turned back to 0, until the next write.
+    void pmsetResetsAfterAPowerChange()
+    {
+        const auto writeFile = [](const QString &path, const QByteArray &content) {
+            QFile file(path);
+            return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+        };
+        const QString fault = m_sim->sandboxPath(simlayout::kPmsetResetsOnPowerChangeFile);
+        QVERIFY(writeFile(m_sim->powerFile(), R"({"source":"ac"})"));
+        QCOMPARE(pmset("1").code, 0);
+        QVERIFY(writeFile(fault, ""));
+        QCOMPARE(sleepDisabled(), "1"); // no power change since the write
+        QVERIFY(writeFile(m_sim->powerFile(), R"({"source":"battery","level":50})"));
+        QCOMPARE(sleepDisabled(), "0");
+        QCOMPARE(sleepDisabled(), "0");
+        QCOMPARE(pmset("1").code, 0);
+        QCOMPARE(sleepDisabled(), "1");
+        QVERIFY(QFile::remove(fault));
+        QVERIFY(writeFile(m_sim->powerFile(), R"({"source":"battery","level":49,"lowPower":true})"));
+        QCOMPARE(sleepDisabled(), "1");
+    }
+
     void sudoObeysOnlyAGoodRuleFile_data()
     {
         QTest::addColumn<QByteArray>("content"); // empty: no rule file
