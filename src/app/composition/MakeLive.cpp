@@ -12,9 +12,11 @@
 
 #ifdef Q_OS_MACOS
 #include "platform/mac/LaunchAtLogin.h"
+#include "platform/mac/MacNotifications.h"
 #include "platform/mac/MacPower.h"
 #else
 #include "platform/linux/DesktopInhibitors.h"
+#include "platform/linux/DesktopNotifications.h"
 #include "platform/linux/LaunchAtLogin.h"
 #include "platform/linux/LidSwitchLock.h"
 #include "platform/linux/LinuxBackends.h"
@@ -98,6 +100,7 @@ LivePlatform macLivePlatform()
     platform.readPower = [] { return readMacPowerContext(QDateTime::currentDateTimeUtc()); };
     platform.powerSourceChanges = macPowerSourceChanges();
     platform.lowPowerModeChanges = macLowPowerModeChanges();
+    platform.notifier = macUserNotifier();
     return platform;
 }
 #endif
@@ -127,6 +130,7 @@ LivePlatform linuxLivePlatform()
     platform.authorizationChecker = [] { return Result<bool>(true); };
     platform.authorizationGrantor = [] { return Result<>(); };
     platform.authorizationRevoker = []() -> RevokeOutcome { return Revoke::Cancelled{}; };
+    platform.notifier = freedesktopNotifier(buses.session);
     return platform;
 }
 #endif
@@ -154,6 +158,12 @@ LivePlatform simLivePlatform(const SimPlatform &sim)
     platform.sudoers.runShell = [commands](const QString &line) {
         return SudoersAuthorization::runShell(line, commands);
     };
+#ifndef Q_OS_MACOS
+    // The desktop's notices where a session bus is named; asking for the bus without one would
+    // have the bus library try to start a daemon of its own.
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        platform.notifier = freedesktopNotifier(QDBusConnection::sessionBus());
+#endif
     return platform;
 }
 
@@ -206,6 +216,7 @@ std::unique_ptr<AppCoordinator> AppCoordinator::makeLive(LivePlatform platform)
     parts.bundle = platform.bundle;
     parts.notes = platform.notes;
     parts.processWatching = liveProcessWatching();
+    parts.sessionEndNotices = std::make_unique<SessionEndNotices>(weakStore, platform.defaults, platform.notifier);
 
     auto controller = std::make_shared<ClamshellKeepRunningController>(weakStore, parts.runner, journal);
     const AuthorizationManager::Checker checker = platform.authorizationChecker
