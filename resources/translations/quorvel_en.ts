@@ -542,8 +542,8 @@
         <translation>Notify When a Session Ends</translation>
     </message>
     <message id="notifyWhenSessionEndsCaption">
-        <source>A notification when keeping awake ends by itself, or closed-lid mode turns off for the battery.</source>
-        <translation>A notification when keeping awake ends by itself, or closed-lid mode turns off for the battery.</translation>
+        <source>When a session ends by itself, or closed-lid mode turns off to save the battery.</source>
+        <translation>When a session ends by itself, or closed-lid mode turns off to save the battery.</translation>
     </message>
     <message id="menuBarSectionTitle">
         <source>Menu Bar</source>

@@ -542,8 +542,8 @@
         <translation>会话结束时通知</translation>
     </message>
     <message id="notifyWhenSessionEndsCaption">
-        <source>A notification when keeping awake ends by itself, or closed-lid mode turns off for the battery.</source>
-        <translation>保持唤醒自行结束，或合盖模式因电量低而关闭时，发送通知。</translation>
+        <source>When a session ends by itself, or closed-lid mode turns off to save the battery.</source>
+        <translation>会话自行结束，或合盖模式为保护电池而关闭时，发送通知。</translation>
     </message>
     <message id="menuBarSectionTitle">
         <source>Menu Bar</source>

@@ -87,36 +87,27 @@ private slots:
     {
         QTest::addColumn<QString>("story");
         QTest::addColumn<QString>("body"); // empty: no notice
-        const QString again = "; your computer may sleep again.";
-        QTest::newRow("time up") << "timed exit0"
-                                 << "Time is up" + again;
-        QTest::newRow("stopped by hand") << "timed stop"
-                                         << "";
-        QTest::newRow("less ends a short one") << "short less"
-                                               << "";
-        QTest::newRow("more relaunches") << "timed more"
-                                         << "";
-        QTest::newRow("display toggle relaunches") << "timed display"
-                                                   << "";
-        QTest::newRow("caffeinate failed") << "timed exit1"
-                                           << "";
-        QTest::newRow("quit") << "timed quit"
-                              << "";
-        QTest::newRow("command finished") << "command"
-                                          << "make finished" + again;
-        QTest::newRow("process exited") << "process77"
-                                        << "make has exited" + again;
-        QTest::newRow("process without a name") << "process99"
-                                                << "99 has exited" + again;
-        QTest::newRow("bound, stopped by hand") << "process77 stop"
-                                                << "";
-        QTest::newRow("until reached") << "until exit0"
-                                       << "It is " + evening.toLocalTime().toString("HH:mm") + again;
-        // "more" unbinds it: what ends later is a plain timed session.
-        QTest::newRow("until, changed by hand") << "until more exit0"
-                                                << "Time is up" + again;
-        QTest::newRow("setting off") << "off timed exit0"
-                                     << "";
+        const QString until = "It is " + evening.toLocalTime().toString("HH:mm");
+        const std::pair<const char *, std::pair<const char *, QString>> rows[] = {
+            {"time up", {"timed exit0", "Time is up"}},
+            {"stopped by hand", {"timed stop", ""}},
+            {"less ends a short one", {"short less", ""}},
+            {"more relaunches", {"timed more", ""}},
+            {"display toggle relaunches", {"timed display", ""}},
+            {"caffeinate failed", {"timed exit1", ""}},
+            {"quit", {"timed quit", ""}},
+            {"command finished", {"command", "make finished"}},
+            {"process exited", {"process77 gone", "make has exited"}},
+            {"process without a name", {"process99 gone", "99 has exited"}},
+            {"bound, stopped by hand", {"process77 stop", ""}},
+            {"until reached", {"until exit0", until}},
+            // "more" unbinds it: what ends later is a plain timed session.
+            {"until, changed by hand", {"until more exit0", "Time is up"}},
+            {"setting off", {"off timed exit0", ""}},
+        };
+        for (const auto &[name, row] : rows)
+            QTest::newRow(name) << QString(
+                row.first) << (row.second.isEmpty() ? row.second : row.second + "; your computer may sleep again.");
     }
     void endings()
     {
@@ -130,6 +121,8 @@ private slots:
                 rig.timed->startTimed(step == "timed" ? 3600 : TimedSleepPreventer::shortestAdjusted);
             else if (step == "command")
                 rig.bind(SessionBinding::Kind::command, 77), rig.timed->startPermanent(), rig.processEnds();
+            else if (step == "gone")
+                rig.processEnds();
             else if (step.startsWith("process"))
                 rig.bind(SessionBinding::Kind::process, step.mid(7).toLongLong()), rig.timed->startPermanent();
             else if (step == "until")
@@ -149,8 +142,6 @@ private slots:
             else if (step == "quit")
                 rig.timed->cleanup();
         }
-        if (story.startsWith("process") && !story.contains("stop"))
-            rig.processEnds();
 
         if (body.isEmpty()) {
             QCOMPARE(rig.notices.size(), 0);
@@ -184,24 +175,6 @@ private slots:
         manual.onBattery(60);
         manual.store.setClamshellFailed(VemoError::clamshellRestoreFailed);
         QCOMPARE(manual.notices.size(), 0);
-    }
-
-    // The notice is in the interface language of the moment it is sent; without a notifier the
-    // ending is still told in the log, so nothing depends on a service being there.
-    void languageAndNoService()
-    {
-        Localization::installCatalogue(Localization::Catalogue::simplifiedChinese);
-        const DesktopNotice chinese =
-            SessionEndNotices::sessionEnded(SessionBinding{SessionBinding::Kind::command, "make", 77, {}});
-        Localization::installCatalogue(Localization::Catalogue::english);
-        QCOMPARE(chinese, (DesktopNotice{"保持唤醒已结束", "make 已完成，电脑可以再次睡眠了。"}));
-
-        test::LogCapture log;
-        AppStateStore store{PowerContext{}};
-        SessionEndNotices silent(&store, std::make_shared<MemoryUserDefaults>(), Notifier());
-        store.setTimedRunning(5);
-        store.setTimedSession(TimedSession::Ended{});
-        QCOMPARE(log.lines(), QStringList{"[INFO] [app] session end notice, reason=timeUp, shown=no"});
     }
 };
 
