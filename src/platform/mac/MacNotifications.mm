@@ -27,6 +27,12 @@ void unavailable(const QString &reason)
 Notifier macUserNotifier()
 {
     return [](const DesktopNotice &notice) {
+        // Outside an app bundle the centre raises instead of answering: a binary started from
+        // the build folder has no identity to notify as.
+        if ([NSBundle mainBundle].bundleIdentifier == nil) {
+            unavailable(QStringLiteral("noBundle"));
+            return;
+        }
         NSString *title = notice.title.toNSString();
         NSString *body = notice.body.toNSString();
         UNUserNotificationCenter *center = [UNUserNotificationCenter currentNotificationCenter];
