@@ -448,6 +448,38 @@
         <source>Until %1</source>
         <translation>Until %1</translation>
     </message>
+    <message id="sessionEndedTitle">
+        <source>Keep-awake session ended</source>
+        <translation>Keep-awake session ended</translation>
+    </message>
+    <message id="sessionEndedTimeUp">
+        <source>Time is up; your computer may sleep again.</source>
+        <translation>Time is up; your computer may sleep again.</translation>
+    </message>
+    <message id="sessionEndedCommand">
+        <extracomment>%1: the command's name, as typed (make).</extracomment>
+        <source>%1 finished; your computer may sleep again.</source>
+        <translation>%1 finished; your computer may sleep again.</translation>
+    </message>
+    <message id="sessionEndedProcess">
+        <extracomment>%1: the process's name, or its number when the name is unknown.</extracomment>
+        <source>%1 has exited; your computer may sleep again.</source>
+        <translation>%1 has exited; your computer may sleep again.</translation>
+    </message>
+    <message id="sessionEndedUntil">
+        <extracomment>%1: the end time in local time (18:30).</extracomment>
+        <source>It is %1; your computer may sleep again.</source>
+        <translation>It is %1; your computer may sleep again.</translation>
+    </message>
+    <message id="closedLidStoppedTitle">
+        <source>Closed-lid mode turned off</source>
+        <translation>Closed-lid mode turned off</translation>
+    </message>
+    <message id="closedLidStoppedBody">
+        <extracomment>%1: battery level in percent.</extracomment>
+        <source>Battery at %1%. Your computer sleeps again when its lid is closed.</source>
+        <translation>Battery at %1%. Your computer sleeps again when its lid is closed.</translation>
+    </message>
     <message id="keepingAwake">
         <source>Keeping your Mac awake</source>
         <translation>Keeping your Mac awake</translation>
@@ -504,6 +536,14 @@
     <message id="menuBarCountdownCaption">
         <source>Shows the remaining time next to the menu bar icon.</source>
         <translation>Shows the remaining time next to the menu bar icon.</translation>
+    </message>
+    <message id="notifyWhenSessionEnds">
+        <source>Notify When a Session Ends</source>
+        <translation>Notify When a Session Ends</translation>
+    </message>
+    <message id="notifyWhenSessionEndsCaption">
+        <source>When a session ends by itself, or closed-lid mode turns off to save the battery.</source>
+        <translation>When a session ends by itself, or closed-lid mode turns off to save the battery.</translation>
     </message>
     <message id="menuBarSectionTitle">
         <source>Menu Bar</source>

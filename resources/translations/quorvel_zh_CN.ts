@@ -448,6 +448,38 @@
         <source>Until %1</source>
         <translation>直到 %1</translation>
     </message>
+    <message id="sessionEndedTitle">
+        <source>Keep-awake session ended</source>
+        <translation>保持唤醒已结束</translation>
+    </message>
+    <message id="sessionEndedTimeUp">
+        <source>Time is up; your computer may sleep again.</source>
+        <translation>时间已到，电脑可以再次睡眠了。</translation>
+    </message>
+    <message id="sessionEndedCommand">
+        <extracomment>%1: the command's name, as typed (make).</extracomment>
+        <source>%1 finished; your computer may sleep again.</source>
+        <translation>%1 已完成，电脑可以再次睡眠了。</translation>
+    </message>
+    <message id="sessionEndedProcess">
+        <extracomment>%1: the process's name, or its number when the name is unknown.</extracomment>
+        <source>%1 has exited; your computer may sleep again.</source>
+        <translation>%1 已退出，电脑可以再次睡眠了。</translation>
+    </message>
+    <message id="sessionEndedUntil">
+        <extracomment>%1: the end time in local time (18:30).</extracomment>
+        <source>It is %1; your computer may sleep again.</source>
+        <translation>已到 %1，电脑可以再次睡眠了。</translation>
+    </message>
+    <message id="closedLidStoppedTitle">
+        <source>Closed-lid mode turned off</source>
+        <translation>合盖模式已关闭</translation>
+    </message>
+    <message id="closedLidStoppedBody">
+        <extracomment>%1: battery level in percent.</extracomment>
+        <source>Battery at %1%. Your computer sleeps again when its lid is closed.</source>
+        <translation>电量仅剩 %1%，合上盖子后电脑会再次睡眠。</translation>
+    </message>
     <message id="keepingAwake">
         <source>Keeping your Mac awake</source>
         <translation>正在保持 Mac 唤醒</translation>
@@ -504,6 +536,14 @@
     <message id="menuBarCountdownCaption">
         <source>Shows the remaining time next to the menu bar icon.</source>
         <translation>在菜单栏图标旁显示剩余时间。</translation>
+    </message>
+    <message id="notifyWhenSessionEnds">
+        <source>Notify When a Session Ends</source>
+        <translation>会话结束时通知</translation>
+    </message>
+    <message id="notifyWhenSessionEndsCaption">
+        <source>When a session ends by itself, or closed-lid mode turns off to save the battery.</source>
+        <translation>会话自行结束，或合盖模式为保护电池而关闭时，发送通知。</translation>
     </message>
     <message id="menuBarSectionTitle">
         <source>Menu Bar</source>

@@ -17,6 +17,7 @@ inline constexpr auto updateAutoCheckEnabled = "QuorvelUpdateAutoCheckEnabled";
 inline constexpr auto updateLastCheckAt = "QuorvelUpdateLastCheckAt";
 inline constexpr auto clamshellAutoExitThreshold = "QuorvelClamshellAutoExitThreshold";
 inline constexpr auto displayAwakeLastEnabled = "QuorvelDisplayAwakeLastEnabled";
+inline constexpr auto notifyWhenSessionEnds = "QuorvelNotifyWhenSessionEnds";
 // Set by hand only; no user interface writes it.
 inline constexpr auto diagnosticMinLogLevel = "diagnosticMinLogLevel";
 } // namespace PreferenceKeys
@@ -30,7 +31,7 @@ struct PreferenceKeyInfo {
     std::string_view defaultWhenAbsent;
 };
 
-inline constexpr std::array<PreferenceKeyInfo, 8> preferenceKeyTable{{
+inline constexpr std::array<PreferenceKeyInfo, 9> preferenceKeyTable{{
     {PreferenceKeys::languagePreference, PreferenceType::text, "system"},
     {PreferenceKeys::appleLanguages, PreferenceType::textList, ""},
     {PreferenceKeys::menuBarCountdownText, PreferenceType::boolean, "false"},
@@ -38,6 +39,7 @@ inline constexpr std::array<PreferenceKeyInfo, 8> preferenceKeyTable{{
     {PreferenceKeys::updateLastCheckAt, PreferenceType::floatingPoint, ""},
     {PreferenceKeys::clamshellAutoExitThreshold, PreferenceType::integer, "20"},
     {PreferenceKeys::displayAwakeLastEnabled, PreferenceType::boolean, "false"},
+    {PreferenceKeys::notifyWhenSessionEnds, PreferenceType::boolean, "true"},
     {PreferenceKeys::diagnosticMinLogLevel, PreferenceType::text, "info"},
 }};
 

@@ -135,6 +135,11 @@ bool updateAutoCheckEnabled(const UserDefaults &defaults)
     return storedBoolean(defaults, PreferenceKeys::updateAutoCheckEnabled).value_or(true);
 }
 
+bool notifyWhenSessionEnds(const UserDefaults &defaults)
+{
+    return storedBoolean(defaults, PreferenceKeys::notifyWhenSessionEnds).value_or(true);
+}
+
 std::optional<QDateTime> updateLastCheckAt(const UserDefaults &defaults)
 {
     const auto seconds = floatingPointValue(defaults.value(QString::fromLatin1(PreferenceKeys::updateLastCheckAt)));

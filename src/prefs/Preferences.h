@@ -55,6 +55,10 @@ void setAutoExitThreshold(UserDefaults &defaults, qint64 percent);
 bool displayAwakeLastEnabled(const UserDefaults &defaults);
 void setDisplayAwakeLastEnabled(UserDefaults &defaults, bool enabled);
 
+// A desktop notice when a session or closed-lid mode ends by itself; true when absent, and a
+// stored value that is no boolean reads as false, as for the update checks.
+bool notifyWhenSessionEnds(const UserDefaults &defaults);
+
 // Minimum level of the diagnostic log: exactly "debug", "info", "warning" or "error";
 // anything else, or nothing, is info.
 DiagnosticLog::Level diagnosticMinLogLevel(const UserDefaults &defaults);

@@ -134,6 +134,15 @@ QWidget *SettingsView::makeGeneralSection()
             m_language.setPreference(allLanguagePreferences[size_t(index)]);
     });
 
+    auto *notify = new LabeledRow(QT_TRID_NOOP("notifyWhenSessionEnds"), QT_TRID_NOOP("notifyWhenSessionEndsCaption"),
+                                  QStringLiteral("bell"));
+    m_notifySwitch = new SettingsSwitch;
+    m_notifySwitch->setObjectName(QStringLiteral("notifyWhenSessionEndsSwitch"));
+    notify->addTrailing(m_notifySwitch);
+    section->addRow(notify);
+    connect(m_notifySwitch, &SettingsSwitch::toggled, this,
+            [this](bool on) { m_defaults->setValue(QString::fromLatin1(PreferenceKeys::notifyWhenSessionEnds), on); });
+
     auto *updates = new LabeledRow(QT_TRID_NOOP("autoCheckUpdates"), QT_TRID_NOOP("autoCheckUpdatesCaption"),
                                    QStringLiteral("arrow.triangle.2.circlepath"));
     m_autoCheckSwitch = new SettingsSwitch;
@@ -235,6 +244,8 @@ void SettingsView::refreshOnShow()
     m_autoCheckSwitch->setChecked(Preferences::updateAutoCheckEnabled(*m_defaults));
     const QSignalBlocker countdown(m_countdownSwitch);
     m_countdownSwitch->setChecked(Preferences::menuBarCountdownText(*m_defaults));
+    const QSignalBlocker notify(m_notifySwitch);
+    m_notifySwitch->setChecked(Preferences::notifyWhenSessionEnds(*m_defaults));
 }
 
 void SettingsView::changeEvent(QEvent *event)
@@ -260,6 +271,8 @@ void SettingsView::retranslate()
     m_autoCheckSwitch->setAccessibleDescription(qtTrId("autoCheckUpdatesCaption"));
     m_countdownSwitch->setAccessibleName(qtTrId("menuBarCountdown"));
     m_countdownSwitch->setAccessibleDescription(qtTrId("menuBarCountdownCaption"));
+    m_notifySwitch->setAccessibleName(qtTrId("notifyWhenSessionEnds"));
+    m_notifySwitch->setAccessibleDescription(qtTrId("notifyWhenSessionEndsCaption"));
     m_languagePicker->setAccessibleName(qtTrId("language"));
     m_languagePicker->setAccessibleDescription(qtTrId("takesEffectNextLaunch"));
     {

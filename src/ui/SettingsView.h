@@ -79,6 +79,7 @@ private:
     QComboBox *m_languagePicker = nullptr;
     SettingsSwitch *m_autoCheckSwitch = nullptr;
     SettingsSwitch *m_countdownSwitch = nullptr;
+    SettingsSwitch *m_notifySwitch = nullptr;
     LabeledRow *m_thresholdRow = nullptr;
     QLabel *m_thresholdValue = nullptr;
     QToolButton *m_thresholdMinus = nullptr;

@@ -63,6 +63,7 @@ private slots:
             {"display", false, false},
             {"exclamationmark.triangle.fill", false, false},
             {"gearshape", false, false},
+            {"bell", false, false},
             {"lock.fill", false, false},
         };
         for (const auto &[name, own, hollow] : rows)

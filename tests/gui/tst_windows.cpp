@@ -268,7 +268,7 @@ private slots:
         QVERIFY(!shown(window, "openSystemSettingsButton"));
     }
 
-    // The two switches write their preferences; the links open their pages; the about window's
+    // The switches write their preferences; the links open their pages; the about window's
     // version line falls back to 1.0.0 (1) without version keys.
     void switchesLinksAndVersion()
     {
@@ -278,8 +278,10 @@ private slots:
         // Each starts on (the update checks as nothing is stored), so a click stores false.
         QTest::mouseClick(named(settings, "autoCheckUpdatesSwitch"), Qt::LeftButton);
         QTest::mouseClick(named(settings, "menuBarCountdownSwitch"), Qt::LeftButton);
+        QTest::mouseClick(named(settings, "notifyWhenSessionEndsSwitch"), Qt::LeftButton);
         QCOMPARE(rig.sim.defaults->value("QuorvelUpdateAutoCheckEnabled"), QVariant(false));
         QCOMPARE(rig.sim.defaults->value("QuorvelMenuBarCountdownText"), QVariant(false));
+        QCOMPARE(rig.sim.defaults->value("QuorvelNotifyWhenSessionEnds"), QVariant(false));
 
         QTest::mouseClick(named(settings, "learnMoreLink"), Qt::LeftButton);
         std::unique_ptr<QWidget> about(SecondaryWindows::buildAboutWindow(BundleInfo{}));

@@ -56,7 +56,7 @@ private slots:
         write(config + "/app.quorvel.Quorvel/Quorvel.conf",
               "[General]\nQuorvelClamshellAutoExitThreshold=35\nQuorvelMenuBarCountdownText=true\n"
               "QuorvelUpdateAutoCheckEnabled=maybe\nQuorvelUpdateLastCheckAt=1700000000.5\n"
-              "QuorvelLanguagePreference=zh-Hans\ndiagnosticMinLogLevel=DEBUG\n");
+              "QuorvelLanguagePreference=zh-Hans\ndiagnosticMinLogLevel=DEBUG\nQuorvelNotifyWhenSessionEnds=false\n");
         SettingsUserDefaults defaults;
         QCOMPARE(defaults.value(PreferenceKeys::clamshellAutoExitThreshold).typeId(), QMetaType::QString);
         QCOMPARE(Preferences::autoExitThreshold(defaults), 35);
@@ -65,6 +65,8 @@ private slots:
         QCOMPARE(Preferences::updateLastCheckAt(defaults), QDateTime::fromMSecsSinceEpoch(1700000000500, Qt::UTC));
         QCOMPARE(loadLanguagePreference(defaults), LanguagePreference::zhHans);
         QCOMPARE(Preferences::diagnosticMinLogLevel(defaults), DiagnosticLog::Level::info); // exactly "debug" only
+        QCOMPARE(Preferences::notifyWhenSessionEnds(defaults), false);
+        QCOMPARE(Preferences::notifyWhenSessionEnds(MemoryUserDefaults()), true); // on until switched off
 
         // The file is named after the bundle identifier, like the data and log folders, whatever
         // organisation the process announces; no folder of Qt's making appears beside it.

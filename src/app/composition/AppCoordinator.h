@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/composition/PlatformNotes.h"
+#include "app/composition/SessionEndNotices.h"
 #include "closedlid/ClosedLidModule.h"
 #include "closedlid/SystemCommands.h"
 #include "idle/SessionBinder.h"
@@ -65,6 +66,8 @@ public:
         PlatformNotes notes;
         // Watching the processes a session is kept for; without it no session can be bound.
         ProcessWatching processWatching;
+        // The desktop notices of endings nobody asked for; none without it.
+        std::unique_ptr<SessionEndNotices> sessionEndNotices;
     };
 
     explicit AppCoordinator(Parts parts);

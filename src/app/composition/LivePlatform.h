@@ -6,6 +6,7 @@
 #include "closedlid/SystemCommands.h"
 #include "power/PowerChangeSource.h"
 #include "support/Clock.h"
+#include "support/Notifier.h"
 #include "support/Scheduler.h"
 #include "support/UserDefaults.h"
 #include "update/BundleInfo.h"
@@ -51,6 +52,8 @@ struct LivePlatform {
     AlertPresenter alertPresenter;
     QuitAlertPresenter quitAlertPresenter;
     std::function<void()> terminator;
+    // Empty: no notification service; the end-of-session notices are only logged.
+    Notifier notifier;
     // Objects the live functions above rely on (a file watcher, say); they live as long as
     // the coordinator.
     std::vector<std::shared_ptr<QObject>> keepAlive;

@@ -13,10 +13,12 @@
 
 #ifdef Q_OS_MACOS
 #include "platform/mac/LaunchAtLogin.h"
+#include "platform/mac/MacNotifications.h"
 #include "platform/mac/MacPower.h"
 #include "platform/mac/MacWake.h"
 #else
 #include "platform/linux/DesktopInhibitors.h"
+#include "platform/linux/DesktopNotifications.h"
 #include "platform/linux/LaunchAtLogin.h"
 #include "platform/linux/LidSwitchLock.h"
 #include "platform/linux/LinuxBackends.h"
@@ -102,6 +104,7 @@ LivePlatform macLivePlatform()
     platform.powerSourceChanges = macPowerSourceChanges();
     platform.lowPowerModeChanges = macLowPowerModeChanges();
     platform.wakeNotifications = macWakeNotifications();
+    platform.notifier = macUserNotifier();
     return platform;
 }
 #endif
@@ -132,6 +135,7 @@ LivePlatform linuxLivePlatform()
     platform.authorizationChecker = [] { return Result<bool>(true); };
     platform.authorizationGrantor = [] { return Result<>(); };
     platform.authorizationRevoker = []() -> RevokeOutcome { return Revoke::Cancelled{}; };
+    platform.notifier = freedesktopNotifier(buses.session);
     return platform;
 }
 #endif
@@ -167,6 +171,12 @@ LivePlatform simLivePlatform(const SimPlatform &sim)
     platform.sudoers.runShell = [commands](const QString &line) {
         return SudoersAuthorization::runShell(line, commands);
     };
+#ifndef Q_OS_MACOS
+    // The desktop's notices where a session bus is named; asking for the bus without one would
+    // have the bus library try to start a daemon of its own.
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        platform.notifier = freedesktopNotifier(QDBusConnection::sessionBus());
+#endif
     return platform;
 }
 
@@ -219,6 +229,7 @@ std::unique_ptr<AppCoordinator> AppCoordinator::makeLive(LivePlatform platform)
     parts.bundle = platform.bundle;
     parts.notes = platform.notes;
     parts.processWatching = liveProcessWatching();
+    parts.sessionEndNotices = std::make_unique<SessionEndNotices>(weakStore, platform.defaults, platform.notifier);
 
     auto controller = std::make_shared<ClamshellKeepRunningController>(weakStore, parts.runner, journal);
     const AuthorizationManager::Checker checker = platform.authorizationChecker
