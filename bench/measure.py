@@ -12,6 +12,7 @@ measured for it in the same run; otherwise its column says "not installed".
 import json
 import os
 import re
+import select
 import shutil
 import signal
 import statistics
@@ -28,8 +29,16 @@ PEER = shutil.which("caffeine-indicator")
 RUNS = 5
 
 
-def run(cmd, **kw):
-    return subprocess.run(cmd, capture_output=True, text=True, **kw)
+class Unmeasurable(Exception):
+    """A row that cannot be measured; the message says why and goes into the table."""
+
+
+def run(cmd, timeout=10, **kw):
+    # A helper that hangs (xdotool on a dead display, a stuck ctl) must not hang the whole run.
+    try:
+        return subprocess.run(cmd, capture_output=True, text=True, timeout=timeout, **kw)
+    except subprocess.TimeoutExpired:
+        return subprocess.CompletedProcess(cmd, None, "", f"timed out after {timeout} s")
 
 
 # --- benchmarks in bench/ ------------------------------------------------------------------
@@ -39,7 +48,7 @@ def bench_line(name, pattern):
     if not os.path.exists(exe):
         return None
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen", QUORVEL_TOOLS_DIR=TOOLS)
-    out = run([exe], env=env, cwd=tempfile.gettempdir())
+    out = run([exe], env=env, cwd=tempfile.gettempdir(), timeout=120)
     found = re.search(pattern, out.stdout + out.stderr)
     return float(found.group(1)) if found else None
 
@@ -133,13 +142,22 @@ def status_kib(pid, key):
     return None
 
 
+def quit_headless(process):
+    try:
+        process.stdin.write("quit\n")
+        process.stdin.flush()
+        process.wait(10)
+    except (OSError, subprocess.TimeoutExpired):
+        stop(process)
+
+
 def stop(process):
     process.terminate()
     try:
         process.wait(10)
     except subprocess.TimeoutExpired:
         process.kill()
-        process.wait()
+        process.wait(5)
 
 
 def desktop_rows(command, scratch_env_extra=None, countdown=False):
@@ -156,9 +174,18 @@ def desktop_rows(command, scratch_env_extra=None, countdown=False):
             process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             while (desktop.tray_width() or 0) <= before and time.perf_counter() - started < 10:
                 time.sleep(0.002)
+            if (desktop.tray_width() or 0) <= before:
+                stop(process)
+                scratch.close()
+                raise Unmeasurable("no tray item within 10 s")
             launch.append((time.perf_counter() - started) * 1000)
             time.sleep(max(0.0, 10 - (time.perf_counter() - started)))
-            rss.append(status_kib(process.pid, "VmRSS") / 1024)
+            try:
+                rss.append(status_kib(process.pid, "VmRSS") / 1024)
+            except (OSError, TypeError):
+                stop(process)
+                scratch.close()
+                raise Unmeasurable(f"process exited before 10 s (status {process.poll()})")
             if attempt < 2:  # wake-ups are steady: two runs tell
                 first = wakeups(process.pid)
                 time.sleep(10)
@@ -170,9 +197,14 @@ def desktop_rows(command, scratch_env_extra=None, countdown=False):
                     time.sleep(10)
                     ticking.append(wakeups(process.pid) - first)
             stop(process)
-            while (desktop.tray_width() or 0) > before:
-                time.sleep(0.05)
             scratch.close()
+            # Some indicators leave their icon (or the host keeps the slot) after they end: wait
+            # a bounded time, then say so rather than measure the next launch against a wide tray.
+            deadline = time.time() + 10
+            while (desktop.tray_width() or 0) > before and time.time() < deadline:
+                time.sleep(0.05)
+            if (desktop.tray_width() or 0) > before:
+                raise Unmeasurable("tray did not shrink within 10 s after the process was stopped")
     return {"launch": statistics.median(launch), "rss": statistics.median(rss), "idle": statistics.median(idle),
             "ticking": statistics.median(ticking) if ticking else None}
 
@@ -190,15 +222,18 @@ def toggle_latency():
         began = time.perf_counter()
         process.stdin.write("start 3600\n")
         process.stdin.flush()
+        deadline = time.time() + 5
         while (len(open(started_log).read().splitlines()) if os.path.exists(started_log) else 0) == count:
+            if time.time() > deadline or process.poll() is not None:
+                stop(process)
+                scratch.close()
+                raise Unmeasurable("no caffeinate start recorded within 5 s")
             time.sleep(0.0005)
         samples.append((time.perf_counter() - began) * 1000)
         process.stdin.write("stop\n")
         process.stdin.flush()
         time.sleep(0.3)
-    process.stdin.write("quit\n")
-    process.stdin.flush()
-    process.wait(10)
+    quit_headless(process)
     scratch.close()
     return statistics.median(samples)
 
@@ -229,12 +264,14 @@ def startup_with_history(kind):
         began = time.perf_counter()
         process = subprocess.Popen([APP, "--headless"], env=scratch.env, stdin=subprocess.PIPE,
                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-        process.stdout.readline()
+        ready, _, _ = select.select([process.stdout], [], [], 10)
+        if not ready or not process.stdout.readline():
+            stop(process)
+            scratch.close()
+            raise Unmeasurable("no state line within 10 s")
         times.append((time.perf_counter() - began) * 1000)
         peaks.append(status_kib(process.pid, "VmHWM") / 1024)
-        process.stdin.write("quit\n")
-        process.stdin.flush()
-        process.wait(10)
+        quit_headless(process)
         scratch.close()
     return statistics.median(times), statistics.median(peaks)
 
@@ -251,10 +288,18 @@ def main():
     row("diagnostic-log append", "—", f"{append:.1f} µs" if append else "n/a")
 
     have_desktop = all(shutil.which(t) for t in ("Xvfb", "trayer", "xdotool"))
-    ours = desktop_rows([APP], countdown=True) if have_desktop else None
-    peer = desktop_rows([PEER]) if have_desktop and PEER else None
+    def measured(what):
+        try:
+            return what()
+        except Unmeasurable as why:
+            return {"why": str(why)}
+
+    ours = measured(lambda: desktop_rows([APP], countdown=True)) if have_desktop else None
+    peer = measured(lambda: desktop_rows([PEER])) if have_desktop and PEER else None
 
     def fmt(result, key, unit, digits=0):
+        if result is not None and "why" in result:
+            return "not measured: " + result["why"]
         if result is None or result.get(key) is None:
             return "not installed" if result is None and key != "ticking" else "—"
         return f"{result[key]:.{digits}f}{unit}"
@@ -266,15 +311,23 @@ def main():
         row("wake-ups over 10 s, countdown shown", "10", fmt(ours, "ticking", ""), "—")
     else:
         row("desktop rows", "—", "Xvfb, trayer or xdotool missing", "—")
-    row("toggle → new caffeinate child running", "≤ 50 ms", f"{toggle_latency():.1f} ms")
-    small = startup_with_history("1000")
-    big = startup_with_history("20MB")
-    line = startup_with_history("line")
-    row("start-up, history of 1,000 lines", "—", f"{small[0]:.0f} ms, peak {small[1]:.1f} MB")
-    row("start-up, 20 MB of valid lines", f"≤ 2× ({2 * small[0]:.0f} ms, {2 * small[1]:.0f} MB)",
-        f"{big[0]:.0f} ms, peak {big[1]:.1f} MB")
-    row("start-up, one 20 MB line", f"≤ 2× ({2 * small[0]:.0f} ms, {2 * small[1]:.0f} MB)",
-        f"{line[0]:.0f} ms, peak {line[1]:.1f} MB")
+    try:
+        row("toggle → new caffeinate child running", "≤ 50 ms", f"{toggle_latency():.1f} ms")
+    except Unmeasurable as why:
+        row("toggle → new caffeinate child running", "≤ 50 ms", f"not measured: {why}")
+    try:
+        small = startup_with_history("1000")
+        big = startup_with_history("20MB")
+        line = startup_with_history("line")
+    except Unmeasurable as why:
+        row("start-up with a history", "—", f"not measured: {why}")
+        small = None
+    if small is not None:
+        row("start-up, history of 1,000 lines", "—", f"{small[0]:.0f} ms, peak {small[1]:.1f} MB")
+        row("start-up, 20 MB of valid lines", f"≤ 2× ({2 * small[0]:.0f} ms, {2 * small[1]:.0f} MB)",
+            f"{big[0]:.0f} ms, peak {big[1]:.1f} MB")
+        row("start-up, one 20 MB line", f"≤ 2× ({2 * small[0]:.0f} ms, {2 * small[1]:.0f} MB)",
+            f"{line[0]:.0f} ms, peak {line[1]:.1f} MB")
 
     widths = [max(len(str(r[i])) for r in rows + [("metric", "goal", "Quorvel", "caffeine-indicator")]) for i in range(4)]
     header = ("metric", "goal", "Quorvel", "caffeine-indicator")
