@@ -2,10 +2,14 @@
 
 #include "prefs/Localization.h"
 #include "records/HistoryTail.h"
+#include "records/OwnFile.h"
+#include "records/RecordsNotice.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QRegularExpression>
+
+#include <fcntl.h>
 
 namespace quorvel::activity {
 
@@ -26,15 +30,23 @@ QJsonValue isoOrNull(const QDateTime &time)
 LoadedHistory loadHistory(const QString &path, int capacity)
 {
     LoadedHistory loaded;
-    const QFileInfo file(path);
-    if (!file.exists() || file.size() <= 0)
-        return loaded;
+    qint64 size = 0;
+    {
+        // A link, FIFO or anything else at the path is not our history: nothing is shown from
+        // it, and the reason is said once, as the journal says it.
+        const records::OwnFile own = records::OwnFile::open(path, O_RDONLY);
+        if (own.refused())
+            records::reportRecordsOff(path, own.reason());
+        if (!own.isOpen() || own.size() <= 0)
+            return loaded;
+        size = own.size();
+    }
     records::HistoryTailLimits limits;
     limits.capacity = capacity;
     limits.lineLimit = 0; // enough events is enough: no line count is needed here
     // A compacted history is well under this, so the whole tail comes in one read.
     limits.blockBytes = 1024 * 1024;
-    const records::HistoryTail tail = records::readHistoryTail(path, file.size(), records::fileHistoryReader(), limits);
+    const records::HistoryTail tail = records::readHistoryTail(path, size, records::fileHistoryReader(), limits);
     loaded.events = tail.events;
     loaded.reachesStart = tail.reachedStart;
     return loaded;

@@ -1,6 +1,7 @@
 #include "records/EventJournal.h"
 
 #include "records/DiagnosticLog.h"
+#include "records/OwnFile.h"
 #include "records/RecordsNotice.h"
 #include "support/UserDefaults.h"
 
@@ -12,6 +13,7 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <map>
 #include <vector>
 
@@ -120,10 +122,12 @@ void PersistentEventJournal::append(const VemoEvent &event)
     if (!info.dir().exists())
         QDir().mkpath(info.absolutePath()); // a failure shows up as the open failing below
     // Append mode creates a missing file and puts every write at the end of the file;
-    // unbuffered, the line leaves in one write whose outcome is known here.
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered)) {
-        reportOff(m_path, file.errorString());
+    // unbuffered, the line leaves in one write whose outcome is known here. A link or anything
+    // else planted at the path is refused, so nothing is ever written through it.
+    records::OwnFile own = records::OwnFile::open(m_path, O_RDWR | O_APPEND | O_CREAT);
+    QFile file;
+    if (!own.handTo(file, QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered)) {
+        reportOff(m_path, own.reason());
         return;
     }
     const qint64 before = file.size();
@@ -151,13 +155,19 @@ void PersistentEventJournal::loadAndCompact(const records::HistoryReader &read)
         QMutexLocker lock(&m_lock);
         m_didInitCompaction = true;
     }
-    const QFileInfo info(m_path);
-    if (!info.exists() || info.size() <= 0)
-        return;
+    qint64 size = 0;
+    {
+        const records::OwnFile own = records::OwnFile::open(m_path, O_RDONLY);
+        if (own.refused())
+            reportOff(m_path, own.reason());
+        if (!own.isOpen() || own.size() <= 0)
+            return;
+        size = own.size();
+    }
     records::HistoryTailLimits limits;
     limits.capacity = m_fileCapacity;
     limits.lineLimit = m_compactionThreshold;
-    const records::HistoryTail tail = records::readHistoryTail(m_path, info.size(), read, limits);
+    const records::HistoryTail tail = records::readHistoryTail(m_path, size, read, limits);
     // Bytes that are not text may not be ours to interpret: such a file is left as it is.
     if (tail.readFailed || !tail.validUtf8)
         return;
@@ -176,10 +186,21 @@ void PersistentEventJournal::loadAndCompact(const records::HistoryReader &read)
         contents.append('\n');
     }
     // Written beside the old file and renamed over it, so a failure leaves the history as it was.
+    // QSaveFile would write beside a link's target, and the rename would replace whatever was
+    // planted at the path meanwhile: both are looked at first.
+    if (const QString foreign = records::foreignAt(m_path); !foreign.isEmpty()) {
+        reportOff(m_path, foreign);
+        return;
+    }
     QSaveFile out(m_path);
     if (!out.open(QIODevice::WriteOnly))
         return;
     out.write(contents);
+    if (const QString foreign = records::foreignAt(m_path); !foreign.isEmpty()) {
+        out.cancelWriting();
+        reportOff(m_path, foreign);
+        return;
+    }
     out.commit();
 }
 

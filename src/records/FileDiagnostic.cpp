@@ -1,5 +1,6 @@
 #include "records/FileDiagnostic.h"
 
+#include "records/OwnFile.h"
 #include "records/RecordsNotice.h"
 #include "records/Utf8.h"
 
@@ -10,6 +11,7 @@
 #include <QSaveFile>
 
 #include <cerrno>
+#include <fcntl.h>
 
 namespace quorvel {
 
@@ -30,10 +32,12 @@ void FileDiagnostic::append(const QByteArray &bytes)
     if (!QFileInfo::exists(info.absolutePath()))
         QDir().mkpath(info.absolutePath()); // a failure surfaces as the open failing below
     // Append mode creates a missing file and places each write at the current end; unbuffered,
-    // the line leaves in one write.
-    QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        records::reportRecordsOff(m_path, file.errorString());
+    // the line leaves in one write. Nothing is written through a link or into a FIFO planted
+    // at the path.
+    records::OwnFile own = records::OwnFile::open(m_path, O_WRONLY | O_APPEND | O_CREAT);
+    QFile file;
+    if (!own.handTo(file, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        records::reportRecordsOff(m_path, own.reason());
         return;
     }
     const qint64 before = file.size();
@@ -46,17 +50,17 @@ void FileDiagnostic::append(const QByteArray &bytes)
             file.resize(before);
         records::reportRecordsOff(m_path, reason);
     }
-    trim(); // even when the write failed: an oversized file still deserves its trim
+    trim(file.size()); // even when the write failed: an oversized file still deserves its trim
     file.close();
 }
 
-void FileDiagnostic::trim()
+void FileDiagnostic::trim(qint64 size)
 {
-    const qint64 size = QFileInfo(m_path).size(); // 0 when it cannot be read
     if (size <= trimThreshold)
         return;
-    QFile in(m_path);
-    if (!in.open(QIODevice::ReadOnly))
+    records::OwnFile own = records::OwnFile::open(m_path, O_RDONLY);
+    QFile in;
+    if (!own.handTo(in, QIODevice::ReadOnly))
         return;
     const QByteArray text = in.readAll();
     if (in.error() != QFileDevice::NoError)
@@ -74,10 +78,18 @@ void FileDiagnostic::trim()
     const qsizetype lineFeed = text.indexOf('\n', cut);
     const QByteArrayView kept = lineFeed < 0 ? QByteArrayView() : QByteArrayView(text).sliced(lineFeed + 1);
 
+    // The rename must not replace a link planted since the append (nor QSaveFile write beside
+    // its target).
+    if (!records::foreignAt(m_path).isEmpty())
+        return;
     QSaveFile out(m_path);
     if (!out.open(QIODevice::WriteOnly))
         return;
     out.write(kept.data(), kept.size());
+    if (!records::foreignAt(m_path).isEmpty()) {
+        out.cancelWriting();
+        return;
+    }
     out.commit(); // on failure the old file stays as it was
 }
 

@@ -28,7 +28,7 @@ public:
 
 private:
     void append(const QByteArray &bytes);
-    void trim();
+    void trim(qint64 size); // the size of the file just appended to
 
     const QString m_path;
     QMutex m_lock; // held for the whole append, trim included

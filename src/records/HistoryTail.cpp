@@ -1,17 +1,21 @@
 #include "records/HistoryTail.h"
 
+#include "records/OwnFile.h"
 #include "records/Utf8.h"
 
 #include <QFile>
 #include <algorithm>
+#include <fcntl.h>
 
 namespace quorvel::records {
 
 HistoryReader fileHistoryReader()
 {
     return [](const QString &path, qint64 offset, qint64 length) -> std::optional<QByteArray> {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly) || !file.seek(offset))
+        // Never the file a link leads to, never a FIFO that would wait for a writer.
+        records::OwnFile own = records::OwnFile::open(path, O_RDONLY);
+        QFile file;
+        if (!own.handTo(file, QIODevice::ReadOnly) || !file.seek(offset))
             return std::nullopt;
         QByteArray bytes = file.read(length);
         if (file.error() != QFileDevice::NoError)

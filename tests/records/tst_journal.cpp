@@ -1,4 +1,5 @@
 #include "FullDisk.h"
+#include "Planted.h"
 #include "records/EventJournal.h"
 #include "records/RecordsNotice.h"
 #include "support/LogCapture.h"
@@ -174,6 +175,40 @@ private slots:
         journal.append(numbered(1));
         QCOMPARE(journal.ring().events().size(), 1);
         QCOMPARE(readAll(blocker), QByteArray("x"));
+    }
+
+    // Whatever is planted at the history's path (a link to a file due for compaction, a FIFO,
+    // a directory, another user's file) is neither read, written, compacted nor replaced; the
+    // events still reach the ring, and records are off with one line that names what was found.
+    void foreignFileAtThePath_data()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const QString &kind : test::plantedKinds())
+            QTest::newRow(qPrintable(kind)) << kind;
+    }
+    void foreignFileAtThePath()
+    {
+        QFETCH(QString, kind);
+        QList<VemoEvent> old;
+        for (int n = 1; n <= 1600; ++n)
+            old << numbered(n);
+        const QString path = m_dir.filePath("planted-" + kind + "/EventHistory.jsonl");
+        const test::Planted planted(kind, path, linesOf(old));
+        if (!planted.ok())
+            QSKIP("cannot plant this here (another user's file needs root)");
+        records::resetRecordsOffForTesting();
+        m_log.clear();
+        {
+            PersistentEventJournal journal(path);
+            QVERIFY(journal.ring().events().isEmpty());
+            const QList<VemoEvent> fresh{numbered(2001), numbered(2002)};
+            for (const VemoEvent &event : fresh)
+                journal.append(event);
+            QCOMPARE(journal.ring().events(), fresh);
+        }
+        QVERIFY(planted.untouched());
+        QCOMPARE(m_log.messages(),
+                 QStringList{"records off, file=EventHistory.jsonl, reason=" + planted.reason() + ", path=" + path});
     }
 
     void defaultLocationFollowsDataHome()

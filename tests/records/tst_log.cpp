@@ -1,6 +1,8 @@
 #include "FullDisk.h"
+#include "Planted.h"
 #include "records/DiagnosticLog.h"
 #include "records/FileDiagnostic.h"
+#include "records/RecordsNotice.h"
 #include "support/LogCapture.h"
 #include "support/UserDefaults.h"
 
@@ -138,6 +140,30 @@ private slots:
         sink.write("[INFO] [app] after");
         const QByteArray after = readAll(sink.path());
         QVERIFY(after.startsWith(before) && after.endsWith(" [INFO] [app] after\n") && after.count('\n') == 2);
+    }
+
+    // Nothing is written or trimmed through whatever is planted at the log's path, even where
+    // the file behind a link is well over the trim threshold; the log is off, said once.
+    void foreignFileAtThePath_data()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const QString &kind : test::plantedKinds())
+            QTest::newRow(qPrintable(kind)) << kind;
+    }
+    void foreignFileAtThePath()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("logs/diagnostic.log");
+        const test::Planted planted(kind, path, linesOfSize(trimThreshold + 1000));
+        if (!planted.ok())
+            QSKIP("cannot plant this here (another user's file needs root)");
+        records::resetRecordsOffForTesting();
+        FileDiagnostic sink(path);
+        sink.write("[INFO] [app] first");
+        sink.write("[INFO] [app] second");
+        QVERIFY(planted.untouched());
+        QVERIFY(!records::reportRecordsOff(path, "again")); // already said, by the first write
     }
 
     void concurrentCallersWriteWholeLines()
