@@ -17,14 +17,21 @@
 // approve (the default) runs the command inside the sandbox, cancel prints the real
 // "User canceled. (-128)" error, fail prints a wrong-password error. Errors go to standard
 // error in osascript's "0:<end>: execution error: <text> (<number>)" form, with exit code 1.
+// A slow install (QUORVEL_SIM_OSASCRIPT_DELAY_MS or <root>/sim/osascript-delay, milliseconds)
+// waits with the copy staged and not yet in place; a SIGTERM, SIGINT or SIGHUP meanwhile
+// abandons it as the root shell's failure branch would: the staged copy is removed, the rule
+// file stays as it was, and the tool ends by that signal.
 
 #include "SimTool.h"
 #include "platform/sim/SimLayout.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <optional>
 #include <string>
@@ -197,6 +204,34 @@ bool visudoAccepts(const std::string &file)
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+volatile sig_atomic_t g_stopSignal = 0;
+
+void onStopSignal(int signal)
+{
+    g_stopSignal = signal;
+}
+
+// The half-done install's pause: false when a termination signal cut it short.
+bool pauseHalfDone()
+{
+    const std::string word = sim::switchWord(simlayout::kAdminDelayVariable, simlayout::kAdminDelayFile);
+    char *end = nullptr;
+    const long milliseconds = word.empty() ? 0 : std::strtol(word.c_str(), &end, 10);
+    if (milliseconds <= 0 || *end != '\0')
+        return !g_stopSignal;
+    struct timespec deadline {};
+    ::clock_gettime(CLOCK_MONOTONIC, &deadline);
+    deadline.tv_sec += milliseconds / 1000;
+    deadline.tv_nsec += (milliseconds % 1000) * 1000000L;
+    if (deadline.tv_nsec >= 1000000000L) {
+        ++deadline.tv_sec;
+        deadline.tv_nsec -= 1000000000L;
+    }
+    // Without SA_RESTART the sleep returns as soon as a signal arrives.
+    while (!g_stopSignal && ::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {}
+    return !g_stopSignal;
+}
+
 int install(const std::string &source, const std::string &expected)
 {
     const std::string staged = sim::sandboxPath(kStagedRuleFile);
@@ -214,11 +249,21 @@ int install(const std::string &source, const std::string &expected)
         if (::chown(staged.c_str(), owner.uid, owner.gid) != 0)
             return fail(std::string("install: ") + kStagedRuleFile + ": " + std::strerror(errno));
     }
+    const auto abandoned = [&] {
+        ::unlink(staged.c_str());
+        ::signal(g_stopSignal, SIG_DFL);
+        ::raise(g_stopSignal);
+        return 1;
+    };
+    if (!pauseHalfDone())
+        return abandoned();
     const auto staysStaged = sim::readFile(staged);
     if (!staysStaged || *staysStaged != expected)
         return fail({}); // cmp -s prints nothing
     if (!visudoAccepts(staged))
         return fail(staged + ": parse error");
+    if (g_stopSignal)
+        return abandoned();
     if (::rename(staged.c_str(), sim::sandboxPath(simlayout::kRuleFile).c_str()) != 0)
         return fail(std::string("mv: ") + simlayout::kRuleFile + ": " + std::strerror(errno));
     ::unlink(sim::sandboxPath(simlayout::kLegacyRuleFile).c_str()); // rm -f ... || true
@@ -243,6 +288,12 @@ int main(int argc, char **argv)
             g_script += '\n';
         g_script += argv[++i];
     }
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+
     const auto command = shellCommandOf(g_script);
     if (!command)
         return notUnderstood();

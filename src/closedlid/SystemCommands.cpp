@@ -67,6 +67,22 @@ Finished runProcess(const QString &launchPath, const QStringList &arguments, con
     const int limit = waitsForAPerson ? -1 : int(environment.timeout.count());
     Finished result;
     result.started = true;
+    if (waitsForAPerson && environment.interrupted) {
+        // Small steps instead of one endless wait: the signal handler cannot reach the event
+        // loop while we sit here, so we look for it ourselves.
+        while (!process.waitForFinished(50) && process.state() != QProcess::NotRunning) {
+            if (!environment.interrupted())
+                continue;
+            const auto group = -pid_t(process.processId());
+            ::kill(group, SIGTERM); // the dialog and whatever it started, by its group id
+            if (!process.waitForFinished(int(environment.interruptGrace.count())))
+                ::kill(group, SIGKILL);
+            process.waitForFinished(1000);
+            DiagnosticLog::log(DiagnosticLog::Level::warning, DiagnosticLog::Category::authorization,
+                               QStringLiteral("administrator dialog ended by a termination signal"));
+            return result; // exit code -1: failed
+        }
+    }
     if (!process.waitForFinished(limit) && process.state() != QProcess::NotRunning) {
         ::kill(-pid_t(process.processId()), SIGKILL); // the group we made for it, by its id
         process.waitForFinished(1000);

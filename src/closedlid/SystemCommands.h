@@ -25,6 +25,11 @@ struct CommandEnvironment {
     // counts as failed (-1), so a stuck pmset or sudo can never freeze the app or pass for a
     // proven switch. The administrator dialog waits for a person and has no limit.
     std::chrono::milliseconds timeout{20000};
+    // Asked while the administrator dialog is up: true ends the dialog's whole process group
+    // (SIGTERM, then SIGKILL after `interruptGrace`) and the line counts as failed (-1), so a
+    // termination signal is not held up by a person who may never answer. Empty: never.
+    std::function<bool()> interrupted;
+    std::chrono::milliseconds interruptGrace{500};
 
     QString resolve(const QString &launchPath) const { return mapPath ? mapPath(launchPath) : launchPath; }
 };

@@ -14,11 +14,13 @@ namespace {
 
 constexpr int handledSignals[] = {SIGTERM, SIGINT, SIGHUP};
 volatile sig_atomic_t g_writeEnd = -1;
+volatile sig_atomic_t g_arrived = 0;
 
 void onSignal(int signal)
 {
     const int saved = errno;
     const unsigned char number = static_cast<unsigned char>(signal);
+    g_arrived = 1;
     if (g_writeEnd >= 0)
         (void)!::write(g_writeEnd, &number, 1); // a full socket drops the repeat, never blocks
     errno = saved;
@@ -79,6 +81,11 @@ void TerminationSignals::drain()
     const ssize_t n = ::read(m_sockets[1], numbers, sizeof numbers);
     for (ssize_t i = 0; i < n; ++i)
         emit received(numbers[i]);
+}
+
+bool TerminationSignals::arrived()
+{
+    return g_arrived != 0;
 }
 
 QString TerminationSignals::name(int signal)

@@ -19,6 +19,11 @@ public:
     // "SIGTERM", "SIGINT", "SIGHUP", or the number.
     static QString name(int signal);
 
+    // True once one of the signals has arrived in this process. Safe to ask from anywhere: a
+    // wait that keeps the main thread from the event loop (the administrator dialog) asks it
+    // to give up in time for the orderly quit.
+    static bool arrived();
+
 signals:
     void received(int signal);
 

@@ -4,9 +4,12 @@
 
 #include "Reliability.h"
 
+#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalSocket>
+#include <csignal>
 #include <memory>
 
 using namespace quorvel::test;
@@ -27,6 +30,44 @@ QJsonObject exchange(const RealApp &app, const QByteArray &line)
     while (!reply.contains('\n') && socket.waitForReadyRead(5000))
         reply += socket.readAll();
     return QJsonDocument::fromJson(reply).object();
+}
+
+// Field 5 (process group) and field 3 (state) of /proc/<pid>/stat, after the name in parentheses.
+struct ProcStat {
+    qint64 parent = -1;
+    qint64 group = -1;
+    bool zombie = false;
+};
+std::optional<ProcStat> procStat(const QString &pid)
+{
+    const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    const qsizetype name = stat.lastIndexOf(')');
+    if (name < 0)
+        return std::nullopt;
+    const QList<QByteArray> fields = stat.mid(name + 2).split(' ');
+    if (fields.size() < 3)
+        return std::nullopt;
+    return ProcStat{fields[1].toLongLong(), fields[2].toLongLong(), fields[0] == "Z"};
+}
+
+// Every living process of the process group `group`.
+QList<qint64> groupMembers(qint64 group)
+{
+    QList<qint64> members;
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs))
+        if (const auto stat = procStat(pid); stat && stat->group == group && !stat->zombie)
+            members << pid.toLongLong();
+    return members;
+}
+
+// The app's child that runs the administrator dialog, or -1.
+qint64 dialogOf(const RealApp &app)
+{
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs))
+        if (const auto stat = procStat(pid);
+            stat && stat->parent == app.pid() && readFile("/proc/" + pid + "/cmdline").contains("osascript"))
+            return pid.toLongLong();
+    return -1;
 }
 
 } // namespace
@@ -129,6 +170,52 @@ private slots:
         // Still only the first one's child, and the first one still runs.
         QCOMPARE(first.caffeinatePids().size(), 1);
         QCOMPARE(first.process().state(), QProcess::Running);
+    }
+
+    // A termination signal while the administrator dialog is busy installing: the dialog's
+    // whole group ends, the app quits within 2 s, and nothing of the half-done grant stays.
+    void terminationDuringDialog_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QByteArray>("ruleBefore"); // empty: no rule file
+        QTest::newRow("SIGTERM, no rule before") << int(SIGTERM) << QByteArray();
+        QTest::newRow("SIGINT, an older rule") << int(SIGINT) << QByteArray("# an older rule\n");
+        QTest::newRow("SIGHUP, no rule before") << int(SIGHUP) << QByteArray();
+    }
+    void terminationDuringDialog()
+    {
+        QFETCH(int, signal);
+        QFETCH(QByteArray, ruleBefore);
+        RealApp app;
+        const QString rule = app.sandbox("etc/sudoers.d/quorvel");
+        if (!ruleBefore.isEmpty()) {
+            QVERIFY(writeFile(rule, ruleBefore));
+            QFile::setPermissions(rule, QFile::ReadOwner | QFile::ReadGroup);
+        }
+        app.writeSandbox("sim/osascript-delay", "20000");
+        app.start();
+        RVERIFY(app, app.waitForState(" | idle: "));
+        app.send("authorize");
+        // Half done: the copy is staged and the dialog still has it.
+        RVERIFY(app, app.waitFor([&] { return QFile::exists(app.sandbox("etc/sudoers.d/quorvel.pending")); }));
+        const qint64 dialog = dialogOf(app);
+        QVERIFY(dialog > 0);
+        QVERIFY(!groupMembers(dialog).isEmpty());
+
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(::kill(pid_t(app.pid()), signal), 0);
+        RVERIFY(app, app.waitForExit(2000));
+        RVERIFY(app, clock.elapsed() < 2000);
+        QCOMPARE(app.process().exitStatus(), QProcess::NormalExit);
+        RVERIFY(app, app.waitFor([&] { return groupMembers(dialog).isEmpty(); }, 1000));
+        QVERIFY(!QFile::exists(app.sandbox("etc/sudoers.d/quorvel.pending")));
+        QCOMPARE(QFile::exists(rule), !ruleBefore.isEmpty());
+        QCOMPARE(readFile(rule), ruleBefore);
+        QCOMPARE(QDir(app.folder("tmp")).entryList({"quorvel-*"}, QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList());
+        QVERIFY(app.sleepSetting() != "1");
+        RVERIFY(app, app.log().contains("administrator dialog ended by a termination signal"));
     }
 };
 

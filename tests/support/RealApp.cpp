@@ -60,9 +60,9 @@ RealApp::RealApp()
     env.insert(QStringLiteral("QUORVEL_PLATFORM"), QStringLiteral("sim"));
     // No language list of the machine's, and no fault switch: those are set per test, through
     // the sandbox or setEnvironment(), never inherited.
-    for (const char *name :
-         {"LANGUAGE", "QUORVEL_SIM_CAFFEINATE_IGNORE_TERM", "QUORVEL_SIM_PMSET_IGNORE_WRITES",
-          "QUORVEL_SIM_PMSET_GARBAGE", "QUORVEL_SIM_PMSET_RESET_ON_POWER_CHANGE", "QUORVEL_SIM_OSASCRIPT_ANSWER"})
+    for (const char *name : {"LANGUAGE", "QUORVEL_SIM_CAFFEINATE_IGNORE_TERM", "QUORVEL_SIM_PMSET_IGNORE_WRITES",
+                             "QUORVEL_SIM_PMSET_GARBAGE", "QUORVEL_SIM_PMSET_RESET_ON_POWER_CHANGE",
+                             "QUORVEL_SIM_OSASCRIPT_ANSWER", "QUORVEL_SIM_OSASCRIPT_DELAY_MS"})
         env.remove(QString::fromLatin1(name));
     m_process.setProcessEnvironment(env);
     m_process.setProgram(QStringLiteral(QUORVEL_EXECUTABLE));

@@ -6,6 +6,7 @@
 #include "platform/sim/SimPower.h"
 #include "power/BatterySafetyCoordinator.h"
 #include "records/DiagnosticLog.h"
+#include "support/TerminationSignals.h"
 #include "update/LiveUpdateChecker.h"
 
 #include <QCoreApplication>
@@ -92,6 +93,12 @@ static LivePlatform commonLivePlatform()
     platform.quitAlertPresenter = headlessQuitAlertPresenter();
     platform.terminator = applicationTerminator();
     platform.launchAtLogin = std::make_shared<LaunchAtLoginController>(makeLiveLaunchAtLogin());
+    // A SIGTERM while the administrator dialog is up must end the dialog, not wait for it.
+    platform.commands.interrupted = [] { return TerminationSignals::arrived(); };
+    const CommandEnvironment commands = platform.commands;
+    platform.sudoers.runShell = [commands](const QString &line) {
+        return SudoersAuthorization::runShell(line, commands);
+    };
     return platform;
 }
 

@@ -13,6 +13,7 @@ inline constexpr char kCaffeinateIgnoresTermVariable[] = "QUORVEL_SIM_CAFFEINATE
 inline constexpr char kPmsetIgnoresWritesVariable[] = "QUORVEL_SIM_PMSET_IGNORE_WRITES";
 inline constexpr char kAdminAnswerVariable[] = "QUORVEL_SIM_OSASCRIPT_ANSWER";
 inline constexpr char kPmsetResetsOnPowerChangeVariable[] = "QUORVEL_SIM_PMSET_RESET_ON_POWER_CHANGE";
+inline constexpr char kAdminDelayVariable[] = "QUORVEL_SIM_OSASCRIPT_DELAY_MS";
 
 // Paths relative to the sandbox root.
 inline constexpr char kRuleFile[] = "/etc/sudoers.d/quorvel";
@@ -21,6 +22,7 @@ inline constexpr char kStateFolder[] = "/sim";
 inline constexpr char kSleepDisabledFile[] = "/sim/disablesleep";
 inline constexpr char kPowerFile[] = "/sim/power.json";
 inline constexpr char kAdminAnswerFile[] = "/sim/osascript-answer";
+inline constexpr char kAdminDelayFile[] = "/sim/osascript-delay";
 inline constexpr char kCaffeinateLog[] = "/sim/caffeinate.log";
 inline constexpr char kCaffeinateIgnoresTermFile[] = "/sim/caffeinate-ignores-term";
 inline constexpr char kPmsetIgnoresWritesFile[] = "/sim/pmset-ignores-writes";

@@ -21,6 +21,8 @@ namespace quorvel {
 //                                  separated by single blanks
 //   <root>/sim/osascript-answer    what the "user" answers the administrator dialog:
 //                                  approve | cancel | fail (absent: approve)
+//   <root>/sim/osascript-delay     fault: milliseconds an approved install stays half done
+//                                  (staged, not yet in place)
 //   <root>/sim/caffeinate-ignores-term   fault: present = caffeinate ignores SIGTERM
 //   <root>/sim/pmset-ignores-writes      fault: present = pmset writes silently do nothing
 //   <root>/sim/pmset-garbage             fault: present = pmset -g prints an unreadable report
