@@ -6,7 +6,7 @@
 //
 //   build/bench/bench_soak [changes]      (prints one "soak:" line; 10,000 changes by default)
 
-#include "SimApp.h"
+#include "composition/SimApp.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

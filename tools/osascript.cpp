@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -219,16 +220,14 @@ bool pauseHalfDone()
     const long milliseconds = word.empty() ? 0 : std::strtol(word.c_str(), &end, 10);
     if (milliseconds <= 0 || *end != '\0')
         return !g_stopSignal;
-    struct timespec deadline {};
-    ::clock_gettime(CLOCK_MONOTONIC, &deadline);
-    deadline.tv_sec += milliseconds / 1000;
-    deadline.tv_nsec += (milliseconds % 1000) * 1000000L;
-    if (deadline.tv_nsec >= 1000000000L) {
-        ++deadline.tv_sec;
-        deadline.tv_nsec -= 1000000000L;
+    // Short naps against a deadline (macOS has no clock_nanosleep); a signal cuts a nap short.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!g_stopSignal && std::chrono::steady_clock::now() < deadline) {
+        const struct timespec nap {
+            0, 20 * 1000000L
+        };
+        ::nanosleep(&nap, nullptr);
     }
-    // Without SA_RESTART the sleep returns as soon as a signal arrives.
-    while (!g_stopSignal && ::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {}
     return !g_stopSignal;
 }
 
