@@ -88,6 +88,10 @@ QString ownAccountName()
 Result<QString> currentUserName(const ShellRunner &runShell, const QString &accountName)
 {
     const ShellResult result = runShell(QStringLiteral("/usr/bin/id -un"));
+    // A shell that could not even start (no descriptor or process left) says nothing about
+    // the user: that is the system failing, and is told as such.
+    if (result.exitCode == couldNotRun)
+        return VemoError::systemCommandFailed;
     if (result.exitCode != 0)
         return VemoError::authorizationInvalidUser;
     const QString name = result.stdout.trimmed();
@@ -220,8 +224,8 @@ Result<> install(const std::function<Result<QString>()> &userName, const std::fu
         return written.failure();
     if (isSymbolicLink(path))
         return VemoError::authorizationInstallFailed;
-    if (runShell(visudoLine(path)).exitCode != 0)
-        return VemoError::authorizationSyntaxCheckFailed;
+    if (const int checked = runShell(visudoLine(path)).exitCode; checked != 0)
+        return checked == couldNotRun ? VemoError::systemCommandFailed : VemoError::authorizationSyntaxCheckFailed;
 
     const AdminResult admin = classifyAdminResult(runShell(installAdminLine(path, user.value())));
     if (admin != AdminResult::success)

@@ -60,8 +60,13 @@ Finished runProcess(const QString &launchPath, const QStringList &arguments, con
     // A group of its own, so that a shell that hangs can be ended with what it started.
     process.setChildProcessModifier([] { ::setpgid(0, 0); });
     process.start(QIODevice::ReadOnly);
-    if (!process.waitForStarted(-1))
+    if (!process.waitForStarted(-1)) {
+        // Most often no descriptor is left for its pipes: this one command fails, nothing more.
+        DiagnosticLog::log(
+            DiagnosticLog::Level::error, DiagnosticLog::Category::app,
+            QStringLiteral("command could not start, program=%1, reason=%2").arg(launchPath, process.errorString()));
         return {};
+    }
     // waitForFinished keeps reading both pipes into QProcess's buffers until the child
     // exits, so nothing waits on a full pipe.
     const int limit = waitsForAPerson ? -1 : int(environment.timeout.count());

@@ -82,6 +82,10 @@ PmsetReader makePmsetReader(CommandRunner runner);
 
 namespace SudoersAuthorization {
 
+// The status of a command that never ran to its end: it could not start, timed out, or was
+// ended by a termination signal. No real exit status is negative.
+inline constexpr int couldNotRun = -1;
+
 struct ShellResult {
     QString stdout;   // UTF-8; empty when not valid UTF-8 or when the shell could not start
     int exitCode = 0; // the shell's status; -1 when it could not start

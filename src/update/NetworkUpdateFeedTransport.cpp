@@ -1,6 +1,7 @@
 #include "update/NetworkUpdateFeedTransport.h"
 
 #include "records/DiagnosticLog.h"
+#include "support/Descriptors.h"
 #include "update/UpdateVersion.h"
 
 #include <QNetworkAccessManager>
@@ -10,6 +11,9 @@
 #include <QNetworkRequest>
 #include <QPointer>
 #include <QTimer>
+
+#include <memory>
+#include <utility>
 
 namespace quorvel {
 
@@ -213,10 +217,51 @@ QNetworkRequest ephemeralRequest(const QUrl &url, std::chrono::milliseconds idle
     return request;
 }
 
+// A request that was never sent: it fails, as a connection that cannot be made would, once
+// the caller is back in the event loop (never from inside fetch() or head()).
+class RefusedRequest final : public FeedRequest {
+public:
+    static FeedRequestHandle failLater(std::function<void(TransportError)> failure)
+    {
+        auto request = std::make_shared<RefusedRequest>(std::move(failure));
+        QTimer::singleShot(0, [weak = std::weak_ptr<RefusedRequest>(request)] {
+            if (const auto alive = weak.lock())
+                alive->cancel();
+        });
+        return request;
+    }
+    explicit RefusedRequest(std::function<void(TransportError)> failure)
+        : m_failure(std::move(failure))
+    {
+    }
+    void cancel() override
+    {
+        if (auto failure = std::exchange(m_failure, nullptr))
+            failure(TransportError{QStringLiteral("too many open files")});
+    }
+
+private:
+    std::function<void(TransportError)> m_failure;
+};
+
+// Qt runs HTTP on a thread of its own, and a thread that cannot get its wake-up descriptor
+// takes the whole app down: the request is refused while descriptors run short.
+bool roomForRequest()
+{
+    constexpr int headroom = 16; // the thread's wake-up, the connection, name lookup and TLS
+    if (descriptorsToSpare(headroom))
+        return true;
+    DiagnosticLog::log(DiagnosticLog::Level::error, DiagnosticLog::Category::app,
+                       QStringLiteral("update request not sent, reason=too many open files"));
+    return false;
+}
+
 } // namespace
 
 FeedRequestHandle NetworkUpdateFeedTransport::fetch(const QUrl &url, std::function<void(FetchResult)> done)
 {
+    if (!roomForRequest())
+        return RefusedRequest::failLater([done](TransportError error) { done(std::move(error)); });
     QNetworkRequest request = ephemeralRequest(url, m_timeouts.idle);
     request.setRawHeader("Accept", "application/json");
     request.setRawHeader("Cache-Control", "no-cache");
@@ -236,6 +281,8 @@ FeedRequestHandle NetworkUpdateFeedTransport::fetch(const QUrl &url, std::functi
 
 FeedRequestHandle NetworkUpdateFeedTransport::head(const QUrl &url, std::function<void(HeadResult)> done)
 {
+    if (!roomForRequest())
+        return RefusedRequest::failLater([done](TransportError error) { done(std::move(error)); });
     QNetworkReply *reply = m_session->head(ephemeralRequest(url, m_timeouts.idle));
     return PendingReply::watch(
         reply, m_timeouts.total,

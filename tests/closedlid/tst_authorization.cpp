@@ -97,6 +97,8 @@ private slots:
         const Result<> failed = E::authorizationInstallFailed, invalidUser = E::authorizationInvalidUser;
         QTest::newRow("installed") << Install{};
         QTest::newRow("bad syntax") << Install{.visudo = 1, .lines = 1, .expected = E::authorizationSyntaxCheckFailed};
+        QTest::newRow("visudo cannot start")
+            << Install{.visudo = couldNotRun, .lines = 1, .expected = E::systemCommandFailed};
         QTest::newRow("-128 alone: cancelled") << Install{.adminError = "(-128)", .expected = E::authorizationDenied};
         QTest::newRow("User canceled. alone: cancelled")
             << Install{.adminError = "0:1: execution error: User canceled.", .expected = E::authorizationDenied};
@@ -167,6 +169,8 @@ private slots:
         QCOMPARE(id({"jo\n", 0, ""}), Result<QString>("jo"));
         QCOMPARE(id({"root\n", 0, ""}), Result<QString>(E::authorizationInvalidUser));
         QCOMPARE(id({"jo\n", 1, ""}), Result<QString>(E::authorizationInvalidUser));
+        // No shell at all (no descriptor left for its pipes) is the system failing, not the name.
+        QCOMPARE(id({"", couldNotRun, ""}), Result<QString>(E::systemCommandFailed));
     }
 
     // A request while the dialog is open, or once granted, is ignored; after a failure it is not.

@@ -73,11 +73,15 @@ RealApp::RealApp()
     m_process.setChildProcessModifier([this] {
         // Runs in the child between fork and exec: only async-signal-safe calls here. A write
         // past the limit then fails with EFBIG (as on a full disk) instead of killing the app.
-        if (m_fileSizeLimit <= 0)
-            return;
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{rlim_t(m_fileSizeLimit), RLIM_INFINITY};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+        if (m_fileSizeLimit > 0) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{rlim_t(m_fileSizeLimit), RLIM_INFINITY};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (m_descriptorLimit > 0) {
+            const rlimit limit{rlim_t(m_descriptorLimit), rlim_t(m_descriptorLimit)};
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        }
     });
 }
 
@@ -105,6 +109,41 @@ bool RealApp::liftFileSizeLimit()
     return ::prlimit(pid_t(pid()), RLIMIT_FSIZE, &limit, nullptr) == 0;
 #else
     return false; // no way to change another process's limits
+#endif
+}
+
+int RealApp::openDescriptors() const
+{
+    // Links to files and folders count as much as pipes and sockets (the "System" ones).
+    const auto all = QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot;
+    return int(QDir(QStringLiteral("/proc/%1/fd").arg(pid())).entryList(all).size());
+}
+
+int RealApp::tightenDescriptorLimit(int spare)
+{
+#ifdef __linux__
+    const int open = openDescriptors();
+    rlimit limit{};
+    if (open == 0 || ::prlimit(pid_t(pid()), RLIMIT_NOFILE, nullptr, &limit) != 0)
+        return 0;
+    limit.rlim_cur = rlim_t(open + spare);
+    return ::prlimit(pid_t(pid()), RLIMIT_NOFILE, &limit, nullptr) == 0 ? int(limit.rlim_cur) : 0;
+#else
+    Q_UNUSED(spare);
+    return 0;
+#endif
+}
+
+bool RealApp::liftDescriptorLimit()
+{
+#ifdef __linux__
+    rlimit limit{};
+    if (::prlimit(pid_t(pid()), RLIMIT_NOFILE, nullptr, &limit) != 0)
+        return false;
+    limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 4096);
+    return ::prlimit(pid_t(pid()), RLIMIT_NOFILE, &limit, nullptr) == 0;
+#else
+    return false;
 #endif
 }
 

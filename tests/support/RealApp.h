@@ -27,6 +27,16 @@ public:
     // Lifts the limit of the running app: the disk has room again. False when the platform
     // refuses.
     bool liftFileSizeLimit();
+    // Before start(): the app's open-file limit, soft and hard alike, so that it cannot raise
+    // it; 0 leaves the inherited one.
+    void setDescriptorLimit(int descriptors) { m_descriptorLimit = descriptors; }
+    // The running app's open-file limit, lowered to `spare` more than it holds open, and raised
+    // again: the limit in force, 0 when the platform refuses. (Never below what it holds: poll()
+    // refuses to watch more descriptors than the limit.)
+    int tightenDescriptorLimit(int spare);
+    bool liftDescriptorLimit();
+    // How many descriptors the app holds open now.
+    int openDescriptors() const;
 
     void start(const QStringList &arguments = {QStringLiteral("--headless")});
     void send(const QString &line);
@@ -74,6 +84,7 @@ private:
     QString m_errors;
     qsizetype m_launchOutputStart = 0;
     qint64 m_fileSizeLimit = 0;
+    int m_descriptorLimit = 0;
 };
 
 // The whole file, or nothing when it cannot be read.

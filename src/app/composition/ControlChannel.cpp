@@ -353,10 +353,13 @@ Exchange exchange(const QJsonObject &message, int timeoutMs, const QString &path
     if (!socket.waitForConnected(1000)) {
         if (socket.error() == QLocalSocket::SocketAccessError || ownedByAnotherUser(path))
             return {Outcome::permissionDenied, {}};
-        // A backlog so full that the connection is not even taken.
-        if (socket.error() == QLocalSocket::SocketTimeoutError)
-            return {Outcome::busy, {}};
-        return {Outcome::notRunning, {}};
+        // Nobody listens there, or nothing is there at all.
+        if (socket.error() == QLocalSocket::ServerNotFoundError
+            || socket.error() == QLocalSocket::ConnectionRefusedError)
+            return {Outcome::notRunning, {}};
+        // A backlog so full that the connection is not even taken: Qt gives up on it without
+        // naming an error, or with a time-out.
+        return {Outcome::busy, {}};
     }
     socket.write(line(message));
     socket.flush();
