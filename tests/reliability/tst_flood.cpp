@@ -57,9 +57,12 @@ public:
         std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
         app.waitFor(
             [&] {
-                const int descriptor = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+                const int descriptor = ::socket(AF_UNIX, SOCK_STREAM, 0);
                 if (descriptor < 0)
                     return true;
+                // Non-blocking, so that a full backlog answers at once instead of holding us.
+                ::fcntl(descriptor, F_SETFL, O_NONBLOCK);
+                ::fcntl(descriptor, F_SETFD, FD_CLOEXEC);
                 if (::connect(descriptor, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0)
                     m_held << descriptor;
                 else
