@@ -20,4 +20,10 @@ struct ProcessWatching {
 // The platform's watcher; defined once per platform.
 ProcessWatching liveProcessWatching();
 
+// What both platforms' watches come down to: a descriptor that turns readable once the process
+// has ended, owned (closed) by the watch, and `onExit` run at most once. `arrived`, when given,
+// is asked at each wake-up whether the end really is there.
+std::unique_ptr<QObject> watchExitDescriptor(int descriptor, std::function<void()> onExit,
+                                             std::function<bool(int descriptor)> arrived = {});
+
 } // namespace quorvel

@@ -1,46 +1,12 @@
 #include "idle/ProcessWatching.h"
 
-#include <QSocketNotifier>
-
 #include <limits>
-#include <utility>
 
 #include <libproc.h>
 #include <sys/event.h>
 #include <unistd.h>
 
 namespace quorvel {
-
-namespace {
-
-// A kqueue with one EVFILT_PROC / NOTE_EXIT filter; the kqueue descriptor itself turns
-// readable when the event is pending, so a notifier on it waits without a timer.
-class KqueueWatch final : public QObject {
-public:
-    KqueueWatch(int kq, std::function<void()> onExit)
-        : m_kq(kq)
-        , m_notifier(kq, QSocketNotifier::Read)
-        , m_onExit(std::move(onExit))
-    {
-        connect(&m_notifier, &QSocketNotifier::activated, this, [this] {
-            struct kevent event {};
-            const timespec noWait{0, 0};
-            if (::kevent(m_kq, nullptr, 0, &event, 1, &noWait) < 1)
-                return;
-            m_notifier.setEnabled(false);
-            if (auto onExit = std::exchange(m_onExit, nullptr))
-                onExit();
-        });
-    }
-    ~KqueueWatch() override { ::close(m_kq); }
-
-private:
-    int m_kq;
-    QSocketNotifier m_notifier;
-    std::function<void()> m_onExit;
-};
-
-} // namespace
 
 ProcessWatching liveProcessWatching()
 {
@@ -58,7 +24,12 @@ ProcessWatching liveProcessWatching()
             ::close(kq);
             return nullptr;
         }
-        return std::make_unique<KqueueWatch>(kq, std::move(onExit));
+        // The kqueue descriptor itself turns readable when the event is pending.
+        return watchExitDescriptor(kq, std::move(onExit), [](int descriptor) {
+            struct kevent event {};
+            const timespec noWait{0, 0};
+            return ::kevent(descriptor, nullptr, 0, &event, 1, &noWait) > 0;
+        });
     };
     watching.name = [](qint64 pid) {
         char name[2 * MAXCOMLEN + 1] = {};
