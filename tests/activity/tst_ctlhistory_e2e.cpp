@@ -15,19 +15,7 @@ using namespace quorvel::test;
 class CtlHistoryTest : public QObject {
     Q_OBJECT
 
-    struct Ctl {
-        int code = -1;
-        QString out, err;
-    };
-    static Ctl ctl(RealApp &app, const QStringList &arguments)
-    {
-        QProcess process;
-        process.setProcessEnvironment(app.process().processEnvironment());
-        process.start(QStringLiteral(QUORVEL_EXECUTABLE), QStringList{"ctl"} + arguments);
-        process.waitForFinished(30000);
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
-    }
+    using Ctl = RealApp::Ctl;
     static QJsonArray sessions(const Ctl &r)
     {
         return QJsonDocument::fromJson(r.out.toUtf8()).object().value("sessions").toArray();
@@ -46,18 +34,18 @@ private slots:
     void scriptedSessions()
     {
         RealApp app;
-        QCOMPARE(ctl(app, {"history", "--json"}).code, 0); // no history yet, and no app: still an answer
-        QCOMPARE(sessions(ctl(app, {"history", "--json"})).size(), 0);
+        QCOMPARE(app.ctl({"history", "--json"}).code, 0); // no history yet, and no app: still an answer
+        QCOMPARE(sessions(app.ctl({"history", "--json"})).size(), 0);
 
         app.start();
-        QVERIFY(app.waitFor([&] { return ctl(app, {"status"}).code == 0; }));
-        QCOMPARE(ctl(app, {"start", "90m"}).code, 0);
-        QCOMPARE(ctl(app, {"stop"}).code, 0);
-        QCOMPARE(ctl(app, {"indefinite"}).code, 0);
+        QVERIFY(app.waitFor([&] { return app.ctl({"status"}).code == 0; }));
+        QCOMPARE(app.ctl({"start", "90m"}).code, 0);
+        QCOMPARE(app.ctl({"stop"}).code, 0);
+        QCOMPARE(app.ctl({"indefinite"}).code, 0);
         QVERIFY(app.waitFor([&] { return app.livingCaffeinates().size() == 1; }));
 
         // While it runs, the open session is ongoing and the app's own history is read.
-        Ctl r = ctl(app, {"history", "--json"});
+        Ctl r = app.ctl({"history", "--json"});
         QCOMPARE(r.code, 0);
         QCOMPARE(summary(sessions(r)), (QStringList{"indefinite ongoing", "timed stoppedByUser"}));
         const QJsonObject timed = sessions(r)[1].toObject();
@@ -72,14 +60,14 @@ private slots:
         // Killed: nothing is left running, and the next launch ends the session.
         ::kill(pid_t(app.pid()), SIGKILL);
         QVERIFY(app.waitForExit());
-        r = ctl(app, {"history", "--json", "--days", "1"});
+        r = app.ctl({"history", "--json", "--days", "1"});
         QCOMPARE(summary(sessions(r)).first(), "indefinite appEndedUnexpectedly");
         app.start();
-        QVERIFY(app.waitFor([&] { return ctl(app, {"status"}).code == 0; }));
-        QCOMPARE(ctl(app, {"quit", "--force"}).code, 0);
+        QVERIFY(app.waitFor([&] { return app.ctl({"status"}).code == 0; }));
+        QCOMPARE(app.ctl({"quit", "--force"}).code, 0);
         QVERIFY(app.waitForExit());
 
-        r = ctl(app, {"history"});
+        r = app.ctl({"history"});
         QCOMPARE(r.code, 0);
         QVERIFY2(r.out.contains("Last 14 days") && r.out.contains("Quorvel ended unexpectedly")
                      && r.out.contains("Stopped by you") && r.out.contains("Timed, 1 h 30 min"),
@@ -88,7 +76,7 @@ private slots:
         // Bad words get the reason and the usage code, and nothing on standard output.
         for (const QStringList &bad : {QStringList{"history", "--days", "0"}, QStringList{"history", "--days", "2x"},
                                        QStringList{"history", "yesterday"}}) {
-            r = ctl(app, bad);
+            r = app.ctl(bad);
             QCOMPARE(r.code, 64);
             QVERIFY(r.out.isEmpty());
             QVERIFY2(r.err.contains("--days") || r.err.contains("usage"), qPrintable(r.err));

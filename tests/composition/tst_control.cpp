@@ -26,19 +26,7 @@ QJsonObject json(const char *text)
 class ControlTest : public QObject {
     Q_OBJECT
 
-    struct Ctl {
-        int code = -1;
-        QString out, err;
-    };
-    static Ctl ctl(RealApp &app, const QStringList &arguments)
-    {
-        QProcess process;
-        process.setProcessEnvironment(app.process().processEnvironment());
-        process.start(QStringLiteral(QUORVEL_EXECUTABLE), QStringList{"ctl"} + arguments);
-        process.waitForFinished(30000);
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
-    }
+    using Ctl = RealApp::Ctl;
 
 private slots:
     void durations_data()
@@ -194,20 +182,20 @@ private slots:
     void ctlDrivesTheRunningApp()
     {
         RealApp app;
-        QCOMPARE(ctl(app, {"status"}).code, 2); // nobody runs yet
+        QCOMPARE(app.ctl({"status"}).code, 2); // nobody runs yet
         app.start();
-        QVERIFY(app.waitFor([&] { return ctl(app, {"status"}).code == 0; }));
+        QVERIFY(app.waitFor([&] { return app.ctl({"status"}).code == 0; }));
         struct stat folder {};
         QVERIFY(::stat(QFile::encodeName(app.sandbox("../runtime")), &folder) == 0);
         QCOMPARE(folder.st_mode & 0777, 0700u);
 
-        Ctl r = ctl(app, {"start", "90m", "--json"});
+        Ctl r = app.ctl({"start", "90m", "--json"});
         QCOMPARE(r.code, 0);
         const QJsonObject reply = QJsonDocument::fromJson(r.out.toUtf8()).object();
         QCOMPARE(reply.value("status").toObject().value("timedSession").toObject().value("state"), "running");
         // The child is running once the reply comes; the stand-in records itself a moment later.
         QVERIFY(app.waitFor([&] { return app.livingCaffeinates().size() == 1; }));
-        QCOMPARE(ctl(app, {"display", "on"}).code, 0); // a relaunch with -d
+        QCOMPARE(app.ctl({"display", "on"}).code, 0); // a relaunch with -d
         QVERIFY(app.waitFor([&] { return app.caffeinatePids().size() == 2 && app.livingCaffeinates().size() == 1; }));
         const auto starts = [&] { // the stand-in's record of its command lines
             QFile log(app.sandbox("sim/caffeinate.log"));
@@ -216,13 +204,13 @@ private slots:
         QVERIFY2(starts().first().contains("-i -t 5400") && starts().last().contains(" -i -d -t 5"),
                  starts().last().constData());
 
-        QCOMPARE(ctl(app, {"authorize"}).code, 0);
-        QCOMPARE(ctl(app, {"closed-lid", "on"}).code, 0); // ends the timed session, as the menu does
+        QCOMPARE(app.ctl({"authorize"}).code, 0);
+        QCOMPARE(app.ctl({"closed-lid", "on"}).code, 0); // ends the timed session, as the menu does
         QCOMPARE(app.sleepSetting(), "1");
-        r = ctl(app, {"start"});
+        r = app.ctl({"start"});
         QCOMPARE(r.code, 1); // refused, with the reason
         QVERIFY2(r.err.contains("Closed-lid mode"), qPrintable(r.err));
-        QCOMPARE(ctl(app, {"closed-lid", "off"}).code, 0);
+        QCOMPARE(app.ctl({"closed-lid", "off"}).code, 0);
         QCOMPARE(app.sleepSetting(), "0");
 
         // A malformed or oversized request gets an error, and the next one still works.
@@ -234,7 +222,7 @@ private slots:
             QVERIFY(socket.waitForReadyRead(5000));
             QVERIFY(QJsonDocument::fromJson(socket.readAll()).object().value("ok") == false);
         }
-        QCOMPARE(ctl(app, {"status"}).code, 0);
+        QCOMPARE(app.ctl({"status"}).code, 0);
 
         // A second launch hands its arguments over and ends; quit ends the first.
         RealApp second;
@@ -245,7 +233,7 @@ private slots:
         QCOMPARE(second.process().exitCode(), 0);
         QVERIFY(app.waitFor([&] { return app.caffeinatePids().size() == startsBefore + 1; }));
         QVERIFY(starts().last().contains("-t 2700"));
-        QCOMPARE(ctl(app, {"quit"}).code, 0);
+        QCOMPARE(app.ctl({"quit"}).code, 0);
         QVERIFY(app.waitForExit());
         QCOMPARE(app.historyKinds().last(), "appQuit");
     }
@@ -256,18 +244,18 @@ private slots:
     {
         RealApp app;
         const QString marker = app.folder("tmp/ran");
-        QCOMPARE(ctl(app, {"run", "--", "touch", marker}).code, 2); // nobody runs: the command never starts
+        QCOMPARE(app.ctl({"run", "--", "touch", marker}).code, 2); // nobody runs: the command never starts
         QVERIFY(!QFile::exists(marker));
         app.start();
-        QVERIFY(app.waitFor([&] { return ctl(app, {"status"}).code == 0; }));
+        QVERIFY(app.waitFor([&] { return app.ctl({"status"}).code == 0; }));
 
         // A command's session lasts exactly as long as the command, whose status comes back.
         QProcess run;
         run.setProcessEnvironment(app.process().processEnvironment());
         run.start(QStringLiteral(QUORVEL_EXECUTABLE), {"ctl", "run", "--", "sh", "-c", "sleep 2; echo done; exit 3"});
         QVERIFY(app.waitFor([&] { return app.livingCaffeinates().size() == 1; }));
-        QVERIFY2(ctl(app, {"status"}).out.contains("Prevent Idle Sleep: While sh runs"),
-                 qPrintable(ctl(app, {"status"}).out));
+        QVERIFY2(app.ctl({"status"}).out.contains("Prevent Idle Sleep: While sh runs"),
+                 qPrintable(app.ctl({"status"}).out));
         QVERIFY(app.waitForState("idle: While sh runs"));
         QVERIFY(run.waitForFinished(10000));
         QCOMPARE(run.exitCode(), 3);
@@ -279,8 +267,8 @@ private slots:
         const QString history = QString::fromUtf8(readFile(app.historyPath()));
         QVERIFY2(history.contains(R"("timedStarted":{"binding":{"kind":"command","name":"sh"},"durationSeconds":0})"),
                  qPrintable(history));
-        QCOMPARE(ctl(app, {"run", "--", "sh", "-c", "kill -TERM $$"}).code, 128 + SIGTERM);
-        QCOMPARE(ctl(app, {"run", "--", app.folder("tmp/no-such-command")}).code, 127);
+        QCOMPARE(app.ctl({"run", "--", "sh", "-c", "kill -TERM $$"}).code, 128 + SIGTERM);
+        QCOMPARE(app.ctl({"run", "--", app.folder("tmp/no-such-command")}).code, 127);
 
         // Ctrl-C reaches the whole foreground group: the command ends, and its session, not the app.
         QProcess interrupted;
@@ -300,7 +288,7 @@ private slots:
         job.start("/bin/sleep", {"30"});
         QVERIFY(job.waitForStarted());
         const QString pid = QString::number(job.processId());
-        QCOMPARE(ctl(app, {"start", "--while-pid", pid}).code, 0);
+        QCOMPARE(app.ctl({"start", "--while-pid", pid}).code, 0);
         QVERIFY(app.waitForState("idle: While sleep runs"));
         QVERIFY(
             readFile(app.historyPath()).contains(R"({"kind":"process","name":"sleep","pid":)" + pid.toUtf8() + "}"));
@@ -308,38 +296,38 @@ private slots:
         job.waitForFinished();
         QVERIFY(app.waitFor([&] { return app.livingCaffeinates().isEmpty(); }));
         QVERIFY(app.log().contains("bound session ending, process exited, pid=" + pid + ", name=sleep"));
-        const Ctl gone = ctl(app, {"start", "--while-pid", pid});
+        const Ctl gone = app.ctl({"start", "--while-pid", pid});
         QCOMPARE(gone.code, 1);
         QVERIFY2(gone.err.contains("Process " + pid + " is not running."), qPrintable(gone.err));
         job.start("/bin/sleep", {"30"});
         QVERIFY(job.waitForStarted());
-        QCOMPARE(ctl(app, {"start", "--while-pid", QString::number(job.processId())}).code, 0);
+        QCOMPARE(app.ctl({"start", "--while-pid", QString::number(job.processId())}).code, 0);
         app.send("timed"); // the menu's "timed" for a session kept until stopped
         QVERIFY(app.waitFor([&] { return !app.stateLine().contains("While") && app.stateLine().contains("idle: "); }));
         job.kill();
         job.waitForFinished();
         QTest::qWait(300);
         QCOMPARE(app.livingCaffeinates().size(), 1); // no longer kept for the job: it runs on
-        QCOMPARE(ctl(app, {"stop"}).code, 0);
+        QCOMPARE(app.ctl({"stop"}).code, 0);
 
         // Until a clock time, within the longest timed session only.
         const QDateTime inTwoHours = QDateTime::currentDateTime().addSecs(7200);
         const QString at = inTwoHours.toString("HH:mm");
-        const Ctl until = ctl(app, {"start", "--until", at, "--json"});
+        const Ctl until = app.ctl({"start", "--until", at, "--json"});
         QCOMPARE(until.code, 0);
         const QJsonObject timed = QJsonDocument::fromJson(until.out.toUtf8())["status"]["timedSession"].toObject();
         QCOMPARE(timed["binding"]["kind"], "until");
         QVERIFY(qAbs(timed["remainingSeconds"].toInteger() - 7200) < 70);
         QVERIFY(app.waitForState("idle: Until " + at));
-        QCOMPARE(ctl(app, {"stop"}).code, 0);
+        QCOMPARE(app.ctl({"stop"}).code, 0);
         for (const qint64 away : {9 * 3600, -60}) {
             const Ctl refused =
-                ctl(app, {"start", "--until", QDateTime::currentDateTimeUtc().addSecs(away).toString(Qt::ISODate)});
+                app.ctl({"start", "--until", QDateTime::currentDateTimeUtc().addSecs(away).toString(Qt::ISODate)});
             QCOMPARE(refused.code, 1);
             QVERIFY2(refused.err.contains(away > 0 ? "more than 8 hours away" : "already passed"),
                      qPrintable(refused.err));
         }
-        QCOMPARE(ctl(app, {"quit"}).code, 0);
+        QCOMPARE(app.ctl({"quit"}).code, 0);
         QVERIFY(app.waitForExit());
     }
 
@@ -348,14 +336,14 @@ private slots:
     {
         RealApp app;
         app.start();
-        QVERIFY(app.waitFor([&] { return ctl(app, {"status"}).code == 0; }));
+        QVERIFY(app.waitFor([&] { return app.ctl({"status"}).code == 0; }));
         ::kill(pid_t(app.pid()), SIGKILL);
         QVERIFY(app.waitForExit());
         QVERIFY(QFile::exists(app.sandbox("../runtime/control.sock")));
-        QCOMPARE(ctl(app, {"status"}).code, 2);
+        QCOMPARE(app.ctl({"status"}).code, 2);
         app.start();
-        QVERIFY(app.waitFor([&] { return ctl(app, {"status"}).code == 0; }));
-        QCOMPARE(ctl(app, {"quit", "--force"}).code, 0);
+        QVERIFY(app.waitFor([&] { return app.ctl({"status"}).code == 0; }));
+        QCOMPARE(app.ctl({"quit", "--force"}).code, 0);
     }
 };
 

@@ -17,29 +17,6 @@ using namespace quorvel::test;
 
 namespace {
 
-struct CtlRun {
-    int exitCode = -1;
-    QByteArray errors;
-};
-
-// `quorvel ctl …` with the app's environment, as the user would type it in a terminal.
-CtlRun ctl(const RealApp &app, const QStringList &arguments, const QStringList &runAs = {})
-{
-    QProcess process;
-    process.setProcessEnvironment(const_cast<RealApp &>(app).process().processEnvironment());
-    QStringList command = QStringList{QStringLiteral(QUORVEL_EXECUTABLE), "ctl"} + arguments;
-    if (runAs.isEmpty())
-        process.start(command.takeFirst(), command);
-    else
-        process.start(runAs.first(), runAs.mid(1) + command);
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished(1000);
-        return {};
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardError()};
-}
-
 // Connections opened and held by a client that never says a word; closed when it goes.
 class Flood {
 public:
@@ -124,8 +101,8 @@ private slots:
         RVERIFY(app, app.waitFor([&] { return app.sleepSetting() == "1" && app.livingCaffeinates().isEmpty(); }));
         // The silent ones are closed at their deadline; ctl is served again.
         RVERIFY(app, app.waitFor([&] { return socketsOf(app) <= 8; }, 5000));
-        const CtlRun status = ctl(app, {"status"});
-        QVERIFY2(status.exitCode == 0, status.errors.constData());
+        const RealApp::Ctl status = app.ctl({"status"});
+        QVERIFY2(status.code == 0, qPrintable(status.err));
         QCOMPARE(app.process().state(), QProcess::Running);
         QCOMPARE(app.sleepSetting(), "1");
 
@@ -239,8 +216,8 @@ private slots:
         }
 
         // ctl finds the instance wherever it listens, and so does a second launch.
-        const CtlRun started = ctl(app, {"indefinite"});
-        QVERIFY2(started.exitCode == 0, started.errors.constData());
+        const RealApp::Ctl started = app.ctl({"indefinite"});
+        QVERIFY2(started.code == 0, qPrintable(started.err));
         RVERIFY(app, app.waitFor([&] { return app.livingCaffeinates().size() == 1; }));
         QProcess second;
         second.setProcessEnvironment(app.process().processEnvironment());
@@ -257,9 +234,9 @@ private slots:
     void ctlTellsWhy()
     {
         RealApp app;
-        CtlRun run = ctl(app, {"status"});
-        QCOMPARE(run.exitCode, 2); // nothing ever ran
-        QVERIFY2(run.errors.contains("Quorvel is not running."), run.errors.constData());
+        RealApp::Ctl run = app.ctl({"status"});
+        QCOMPARE(run.code, 2); // nothing ever ran
+        QVERIFY2(run.err.contains("Quorvel is not running."), qPrintable(run.err));
 
         app.start();
         RVERIFY(app, app.waitForState(" | idle: "));
@@ -272,32 +249,30 @@ private slots:
             flood.open(app.folder("runtime/control.sock"), 1000, app, 1500);
             QElapsedTimer clock;
             clock.start();
-            run = ctl(app, {"status"});
-            QCOMPARE(run.exitCode, 75);
-            QVERIFY2(run.errors.contains("busy"), run.errors.constData());
+            run = app.ctl({"status"});
+            QCOMPARE(run.code, 75);
+            QVERIFY2(run.err.contains("busy"), qPrintable(run.err));
             QVERIFY(clock.elapsed() >= 2000); // it tried again for a while first
             QCOMPARE(::kill(pid_t(app.pid()), SIGCONT), 0);
         }
-        run = ctl(app, {"status"});
-        QVERIFY2(run.exitCode == 0, run.errors.constData());
+        run = app.ctl({"status"});
+        QVERIFY2(run.code == 0, qPrintable(run.err));
 
         // Another user asking: their ctl is told the socket is not theirs.
         if (::geteuid() == 0) {
-            run = ctl(
-                app, {"status"},
-                {"setpriv", QString("--reuid=%1").arg(nobody), QString("--regid=%1").arg(nobody), "--clear-groups"});
-            QCOMPARE(run.exitCode, 77);
-            QVERIFY2(run.errors.contains("Permission denied: the socket belongs to another user."),
-                     run.errors.constData());
+            run = app.ctl({"status"}, {"setpriv", QString("--reuid=%1").arg(nobody), QString("--regid=%1").arg(nobody),
+                                       "--clear-groups"});
+            QCOMPARE(run.code, 77);
+            QVERIFY2(run.err.contains("Permission denied: the socket belongs to another user."), qPrintable(run.err));
         }
 
         // Killed: its socket stays behind, but nobody answers there.
         app.process().kill();
         QVERIFY(app.waitForExit(5000));
         QVERIFY(QFileInfo::exists(app.folder("runtime/control.sock")));
-        run = ctl(app, {"status"});
-        QCOMPARE(run.exitCode, 2);
-        QVERIFY2(run.errors.contains("Quorvel is not running."), run.errors.constData());
+        run = app.ctl({"status"});
+        QCOMPARE(run.code, 2);
+        QVERIFY2(run.err.contains("Quorvel is not running."), qPrintable(run.err));
     }
 };
 

@@ -231,6 +231,24 @@ QString RealApp::stateLine() const
     return {};
 }
 
+RealApp::Ctl RealApp::ctl(const QStringList &arguments, const QStringList &runAs) const
+{
+    QProcess process;
+    process.setProcessEnvironment(m_process.processEnvironment());
+    const QStringList command = QStringList{QStringLiteral(QUORVEL_EXECUTABLE), QStringLiteral("ctl")} + arguments;
+    if (runAs.isEmpty())
+        process.start(command.first(), command.mid(1));
+    else
+        process.start(runAs.first(), runAs.mid(1) + command);
+    if (!process.waitForFinished(30000)) {
+        process.kill(); // our own child, by its pid
+        process.waitForFinished(1000);
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+}
+
 QByteArray RealApp::transcript() const
 {
     QString text = "standard output:\n" + m_output + "\nstandard error:\n" + m_errors + "\nlog:\n" + log()

@@ -74,6 +74,14 @@ public:
     QString launchOutput() const { return m_output.mid(m_launchOutputStart); }
     // The newest state line the headless shell printed in this launch.
     QString stateLine() const;
+    // `quorvel ctl <arguments>` with this app's environment, as the user would type it (through
+    // `runAs`, a command such as setpriv, when given): its exit code (-1 when it crashed or
+    // hung) and what it printed.
+    struct Ctl {
+        int code = -1;
+        QString out, err;
+    };
+    Ctl ctl(const QStringList &arguments, const QStringList &runAs = {}) const;
     // Output, errors and log together, for failure messages.
     QByteArray transcript() const;
 
