@@ -5,7 +5,9 @@
 
 #include <QCoreApplication>
 #include <QMutex>
+#include <QRegularExpression>
 #include <QTranslator>
+#include <atomic>
 #include <map>
 #include <memory>
 
@@ -27,6 +29,27 @@ State &state()
     static State s;
     return s;
 }
+
+std::atomic<Device> wording{Device::mac};
+
+// A catalogue's translator that names the machine as the platform does.
+class WordingTranslator final : public QTranslator {
+public:
+    WordingTranslator(std::unique_ptr<QTranslator> catalogue, Catalogue language)
+        : m_catalogue(std::move(catalogue))
+        , m_language(language)
+    {
+    }
+    QString translate(const char *context, const char *source, const char *disambiguation, int n) const override
+    {
+        return reword(m_catalogue->translate(context, source, disambiguation, n), m_language, wording.load());
+    }
+    bool isEmpty() const override { return m_catalogue->isEmpty(); }
+
+private:
+    std::unique_ptr<QTranslator> m_catalogue;
+    Catalogue m_language;
+};
 
 } // namespace
 
@@ -96,7 +119,7 @@ bool installCatalogue(Catalogue catalogue)
             auto fresh = std::make_unique<QTranslator>();
             if (!fresh->load(resourcePath(catalogue)))
                 return false;
-            translator = std::move(fresh);
+            translator = std::make_unique<WordingTranslator>(std::move(fresh), catalogue);
         }
         next = translator.get();
         if (s.installed)
@@ -141,6 +164,30 @@ std::optional<Catalogue> installedCatalogue()
     State &s = state();
     QMutexLocker lock(&s.mutex);
     return s.installed;
+}
+
+void setDeviceWording(Device device)
+{
+    wording.store(device);
+}
+
+Device deviceWording()
+{
+    return wording.load();
+}
+
+QString reword(const QString &text, Catalogue catalogue, Device device)
+{
+    if (device == Device::mac || !text.contains(QLatin1String("Mac")))
+        return text;
+    QString result = text;
+    if (catalogue == Catalogue::simplifiedChinese) {
+        // Chinese sets the Latin name apart with spaces, which the native word does not need.
+        static const QRegularExpression mac(QStringLiteral(" ?\\bMac\\b ?"));
+        return result.replace(mac, QStringLiteral("电脑"));
+    }
+    return result.replace(QLatin1String("your Mac"), QLatin1String("your computer"))
+        .replace(QLatin1String("Your Mac"), QLatin1String("Your computer"));
 }
 
 } // namespace quorvel::Localization

@@ -53,5 +53,14 @@ std::optional<Catalogue> installedCatalogue();
 // Returns false when the catalogue could not be loaded; the previous one then stays.
 bool installCatalogue(Catalogue catalogue);
 
+// How the texts name the machine. The catalogues say "your Mac"; on a Linux desktop the same
+// texts say "your computer" ("电脑"). The simulated platform is a Mac and keeps the Mac's words.
+enum class Device { mac, computer };
+// Takes effect for every text looked up afterwards; set once, before the interface is built.
+void setDeviceWording(Device device);
+Device deviceWording();
+// `text`, a translation from `catalogue`, in the wording of `device`.
+QString reword(const QString &text, Catalogue catalogue, Device device);
+
 } // namespace Localization
 } // namespace quorvel

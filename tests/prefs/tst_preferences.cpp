@@ -205,6 +205,39 @@ private slots:
         }
     }
 
+    // On a Linux desktop no text names a Mac, in either language, and the Mac's texts stay
+    // word for word; the installed catalogue follows the wording at once.
+    void linuxDesktopTextsNameTheComputer()
+    {
+        using namespace Localization;
+        const QRegularExpression translation("<translation>([^<]+)</translation>"), mac("\\bMac\\b");
+        for (const auto &[name, catalogue] : {std::pair{"quorvel_en.ts", Catalogue::english},
+                                              std::pair{"quorvel_zh_CN.ts", Catalogue::simplifiedChinese}}) {
+            QFile file(sourceRoot + "/resources/translations/" + name);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QStringList left;
+            for (auto m = translation.globalMatch(QString::fromUtf8(file.readAll())); m.hasNext();) {
+                const QString text = m.next().captured(1);
+                QCOMPARE(reword(text, catalogue, Device::mac), text);
+                if (reword(text, catalogue, Device::computer).contains(mac))
+                    left << text;
+            }
+            QVERIFY2(left.isEmpty(), qPrintable(left.join('\n')));
+        }
+        QCOMPARE(reword("Quitting turns off every mode and restores your Mac’s normal sleep settings.",
+                        Catalogue::english, Device::computer),
+                 "Quitting turns off every mode and restores your computer’s normal sleep settings.");
+        QCOMPARE(
+            reword("退出后将关闭所有模式，并恢复 Mac 的正常睡眠设置。", Catalogue::simplifiedChinese, Device::computer),
+            "退出后将关闭所有模式，并恢复电脑的正常睡眠设置。");
+
+        QVERIFY(installCatalogue(Catalogue::english));
+        setDeviceWording(Device::computer);
+        QCOMPARE(qtTrId("keepingAwake"), "Keeping your computer awake");
+        setDeviceWording(Device::mac);
+        QCOMPARE(qtTrId("keepingAwake"), "Keeping your Mac awake");
+    }
+
     // A flip of the switch while a change runs is ignored: one change, and the switch shows
     // what the platform says once it is done.
     void launchAtLoginIgnoresAFlipDuringAChange()

@@ -5,6 +5,7 @@
 #include "platform/sim/SimPlatform.h"
 #include "platform/sim/SimPower.h"
 #include "power/BatterySafetyCoordinator.h"
+#include "prefs/Localization.h"
 #include "records/DiagnosticLog.h"
 #include "support/TerminationSignals.h"
 #include "update/LiveUpdateChecker.h"
@@ -200,8 +201,10 @@ LivePlatform currentLivePlatform()
         why = QStringLiteral("no system bus");
     else if (!linuxbus::hasOwner(QDBusConnection::systemBus(), logind::service))
         why = QStringLiteral("no logind on the system bus");
-    if (why.isEmpty())
+    if (why.isEmpty()) {
+        Localization::setDeviceWording(Localization::Device::computer);
         return linuxLivePlatform();
+    }
     const QString line = QStringLiteral("running the simulated platform, reason=") + why;
     std::fprintf(stderr, "quorvel: %s\n", qPrintable(line));
     DiagnosticLog::log(DiagnosticLog::Level::info, DiagnosticLog::Category::app, line);
