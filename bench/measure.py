@@ -44,13 +44,8 @@ def run(cmd, timeout=10, **kw):
 # --- benchmarks in bench/ ------------------------------------------------------------------
 
 def bench_line(name, pattern):
-    exe = os.path.join(BUILD, "bench", name)
-    if not os.path.exists(exe):
-        return None
-    env = dict(os.environ, QT_QPA_PLATFORM="offscreen", QUORVEL_TOOLS_DIR=TOOLS)
-    out = run([exe], env=env, cwd=tempfile.gettempdir(), timeout=120)
-    found = re.search(pattern, out.stdout + out.stderr)
-    return float(found.group(1)) if found else None
+    found = bench_text(name, pattern)
+    return float(found[0]) if found else None
 
 
 def bench_text(name, pattern):

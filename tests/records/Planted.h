@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
+#include <QTest>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -86,6 +87,14 @@ private:
 inline QStringList plantedKinds()
 {
     return {"symlink", "dangling symlink", "fifo", "directory", "not owned"};
+}
+
+// A data function's rows: one per kind, in a column "kind".
+inline void addPlantedKindRows()
+{
+    QTest::addColumn<QString>("kind");
+    for (const QString &kind : plantedKinds())
+        QTest::newRow(qPrintable(kind)) << kind;
 }
 
 } // namespace quorvel::test

@@ -180,12 +180,7 @@ private slots:
     // Whatever is planted at the history's path (a link to a file due for compaction, a FIFO,
     // a directory, another user's file) is neither read, written, compacted nor replaced; the
     // events still reach the ring, and records are off with one line that names what was found.
-    void foreignFileAtThePath_data()
-    {
-        QTest::addColumn<QString>("kind");
-        for (const QString &kind : test::plantedKinds())
-            QTest::newRow(qPrintable(kind)) << kind;
-    }
+    void foreignFileAtThePath_data() { test::addPlantedKindRows(); }
     void foreignFileAtThePath()
     {
         QFETCH(QString, kind);

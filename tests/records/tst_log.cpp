@@ -144,12 +144,7 @@ private slots:
 
     // Nothing is written or trimmed through whatever is planted at the log's path, even where
     // the file behind a link is well over the trim threshold; the log is off, said once.
-    void foreignFileAtThePath_data()
-    {
-        QTest::addColumn<QString>("kind");
-        for (const QString &kind : test::plantedKinds())
-            QTest::newRow(qPrintable(kind)) << kind;
-    }
+    void foreignFileAtThePath_data() { test::addPlantedKindRows(); }
     void foreignFileAtThePath()
     {
         QFETCH(QString, kind);
